@@ -1,0 +1,46 @@
+# The Windows builds: MUR.dll, its test twin MUR_seam.dll, murhost.exe and the
+# test programs, run under Wine.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+add_compile_definitions(_WIN32_WINNT=0x0501 WINVER=0x0501 WIN32_LEAN_AND_MEAN NOMINMAX)
+add_compile_options(-Wall -Wextra)
+# Everything the programs need is linked in: a clean Windows has no MinGW runtime.
+set(MUR_STATIC_LINK -static -static-libgcc -static-libstdc++)
+
+add_library(mur_objects OBJECT
+  ${MUR_PORTABLE_SOURCES}
+  src/exports/exports.cpp
+  src/platform/file_win32.cpp
+  src/platform/seam.cpp
+  src/platform/seam_exports.cpp
+  src/platform/xp_runtime.cpp
+  src/store/record_files.cpp
+)
+target_include_directories(mur_objects PUBLIC ${CMAKE_SOURCE_DIR}/src)
+
+# The shipped library: exactly the exports of MUR.def, undecorated.
+add_library(MUR SHARED $<TARGET_OBJECTS:mur_objects> src/exports/MUR.def)
+# The test twin: the same objects, with the fault seam's controls exported too.
+file(READ src/exports/MUR.def MUR_DEF_TEXT)
+string(REPLACE "LIBRARY MUR.dll" "LIBRARY MUR_seam.dll" MUR_SEAM_DEF_TEXT "${MUR_DEF_TEXT}")
+string(APPEND MUR_SEAM_DEF_TEXT "  MURSeam_Arm\n  MURSeam_Reset\n  MURSeam_Calls\n  MURSeam_LiveHandles\n")
+file(WRITE ${CMAKE_BINARY_DIR}/MUR_seam.def "${MUR_SEAM_DEF_TEXT}")
+add_library(MUR_seam SHARED $<TARGET_OBJECTS:mur_objects> ${CMAKE_BINARY_DIR}/MUR_seam.def)
+
+foreach(dll MUR MUR_seam)
+  set_target_properties(${dll} PROPERTIES PREFIX "" IMPORT_PREFIX "lib")
+  target_link_options(${dll} PRIVATE ${MUR_STATIC_LINK} -s -Wl,--kill-at -Wl,--enable-stdcall-fixup)
+endforeach()
+
+# murhost: calls the library as a setup script's host does.
+add_executable(murhost
+  tools/murhost/murhost.cpp
+  tools/murhost/inspect.cpp
+  src/store/record_format.cpp
+)
+target_include_directories(murhost PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools)
+target_link_options(murhost PRIVATE ${MUR_STATIC_LINK})
+add_dependencies(murhost MUR)
+
+include(cmake/wine_tests.cmake)

@@ -1,0 +1,55 @@
+# Tests of the Windows builds. The programs run under Wine through the
+# crosscompiling emulator, in a Wine prefix of this build's own, so plain
+# `ctest` runs them; the fixture `wine` starts that prefix's server first.
+set(MUR_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(MUR_WINE_ARCH "win64" CACHE STRING "Which Wine runs the tests: win64 or win32")
+if(MUR_WINE_ARCH STREQUAL "win64")
+  set(MUR_WINE_TESTS_DEFAULT ON)
+else()
+  set(MUR_WINE_TESTS_DEFAULT OFF)
+endif()
+option(MUR_WINE_TESTS "Run the Windows tests under Wine" ${MUR_WINE_TESTS_DEFAULT})
+
+add_subdirectory(${MUR_GOOGLETEST_DIR} googletest EXCLUDE_FROM_ALL)
+
+add_executable(mur_win_tests
+  tests/win/record_layout_test.cpp
+  tests/win/record_faults_test.cpp
+  tests/win/murhost_test.cpp
+  tests/support/scratch.cpp
+  tests/support/process.cpp
+)
+target_include_directories(mur_win_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(mur_win_tests PRIVATE gtest_main)
+target_link_options(mur_win_tests PRIVATE ${MUR_STATIC_LINK})
+add_dependencies(mur_win_tests MUR MUR_seam murhost)
+# The emulator: tools/wine-run with this build's Wine and prefix filled in.
+file(WRITE ${CMAKE_BINARY_DIR}/wine-run
+  "#!/bin/sh\nexec sh '${CMAKE_SOURCE_DIR}/tools/wine-run' '${MUR_WINE_ARCH}' '${MUR_WINEPREFIX}' \"$@\"\n")
+file(CHMOD ${CMAKE_BINARY_DIR}/wine-run PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+  GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set_target_properties(mur_win_tests PROPERTIES CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+
+# Static checks of the built DLLs: run on every build, Wine or not.
+add_test(NAME static.dll_tables
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_dll_tables.sh ${MUR_OBJDUMP} $<TARGET_FILE:MUR>)
+set_tests_properties(static.dll_tables PROPERTIES LABELS static)
+
+if(MUR_WINE_TESTS)
+  add_test(NAME wine.up COMMAND sh ${CMAKE_SOURCE_DIR}/tools/wine-up ${MUR_WINE_ARCH} ${MUR_WINEPREFIX})
+  set_tests_properties(wine.up PROPERTIES FIXTURES_SETUP wine LABELS wine)
+  add_test(NAME wine.down COMMAND sh ${CMAKE_SOURCE_DIR}/tools/wine-down ${MUR_WINE_ARCH} ${MUR_WINEPREFIX})
+  set_tests_properties(wine.down PROPERTIES FIXTURES_CLEANUP wine LABELS wine)
+
+  # One ctest entry per group of test suites; LANG picks Wine's ANSI code page
+  # (ja_JP.UTF-8: 932, the target systems' code page; C.UTF-8: 1252).
+  function(mur_wine_test name filter lang)
+    add_test(NAME ${name} COMMAND mur_win_tests --gtest_filter=${filter})
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine LABELS wine
+      ENVIRONMENT "LANG=${lang}" TIMEOUT 600)
+  endfunction()
+
+  mur_wine_test(win.record_layout "*RecordLayout*" ja_JP.UTF-8)
+  mur_wine_test(win.record_faults "RecordFaults*" ja_JP.UTF-8)
+  mur_wine_test(win.murhost "Murhost*" ja_JP.UTF-8)
+endif()

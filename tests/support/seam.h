@@ -1,0 +1,28 @@
+// Drives the platform fault seam of MUR_seam.dll. Operation numbers are the
+// library's own (platform/seam.h).
+#pragma once
+
+#include "platform/seam.h"
+#include "support/library.h"
+
+namespace murtest {
+
+namespace seam = mur::platform::seam;
+
+struct Seam {
+  static void Arm(seam::Op op, int nth, DWORD error) {
+    MurSeam().Get<SeamArmFn>("MURSeam_Arm")(op, nth, error);
+  }
+  static void Reset() { MurSeam().Get<SeamResetFn>("MURSeam_Reset")(); }
+  static int Calls(seam::Op op) { return MurSeam().Get<SeamCountFn>("MURSeam_Calls")(op); }
+  static int LiveHandles() { return MurSeam().Get<SeamLiveFn>("MURSeam_LiveHandles")(); }
+};
+
+// Resets the seam before and after each test.
+class SeamTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Seam::Reset(); }
+  void TearDown() override { Seam::Reset(); }
+};
+
+}  // namespace murtest

@@ -1,0 +1,130 @@
+// murhost: calls MUR.dll the way a setup script's host does, by export name.
+//
+//   murhost [--dll PATH] EXPORT [ARG...]   call an export, print its result
+//   murhost [--dll PATH] inspect DIR       decode the record-layout stores
+//
+// Text arguments are passed as narrow strings; the word -null- passes a null
+// pointer. Registry roots are HKCR, HKCU, HKLM, HKU or a number.
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "murhost/inspect.h"
+
+namespace {
+
+// One signature per export: s = text, r = registry root, i = integer.
+struct ExportSignature {
+  const char* name;
+  const char* args;
+};
+
+constexpr ExportSignature kExports[] = {
+    {"MUR_CsMakeUserinfoFile", "ss"}, {"MUR_CsMakeSectionFile", "ss"},
+    {"MUR_ShMakeUserinfoFile", "ss"}, {"MUR_ShMakeSectionFile", "ss"},
+    {"MUR_GetAccessMode", "s"},       {"MUR_GetVersion", "s"},
+    {"MUR_RemoveFiles", "s"},         {"MUR_CheckDoubleQuotation", "s"},
+    {"MUR_CopyRegistarInfo", "rssi"},
+};
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "murhost: %s\n", message.c_str());
+  return 2;
+}
+
+const char* Text(const std::string& arg) { return arg == "-null-" ? nullptr : arg.c_str(); }
+
+bool ParseRoot(const std::string& text, HKEY* root) {
+  struct Named { const char* a; const char* b; HKEY key; };
+  static const Named kRoots[] = {
+      {"HKCR", "HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+      {"HKCU", "HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+      {"HKLM", "HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+      {"HKU", "HKEY_USERS", HKEY_USERS},
+  };
+  for (const Named& n : kRoots) {
+    if (_stricmp(text.c_str(), n.a) == 0 || _stricmp(text.c_str(), n.b) == 0) {
+      *root = n.key;
+      return true;
+    }
+  }
+  char* end = nullptr;
+  const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
+  if (text.empty() || *end) return false;
+  *root = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(value));
+  return true;
+}
+
+int CallExport(HMODULE dll, const ExportSignature& sig, const std::vector<std::string>& a) {
+  FARPROC proc = ::GetProcAddress(dll, sig.name);
+  if (!proc) return Fail(std::string("the library has no export ") + sig.name);
+  if (a.size() != std::strlen(sig.args))
+    return Fail(std::string(sig.name) + " takes " + std::to_string(std::strlen(sig.args)) +
+                " arguments, not " + std::to_string(a.size()));
+  void* p = reinterpret_cast<void*>(proc);
+  int result = 0;
+  const std::string args = sig.args;
+  if (args == "s") {
+    result = reinterpret_cast<int(WINAPI*)(const char*)>(p)(Text(a[0]));
+  } else if (args == "ss") {
+    result = reinterpret_cast<int(WINAPI*)(const char*, const char*)>(p)(Text(a[0]), Text(a[1]));
+  } else {  // rssi
+    HKEY root;
+    if (!ParseRoot(a[0], &root)) return Fail("not a registry root: " + a[0]);
+    char* end = nullptr;
+    const long flag = std::strtol(a[3].c_str(), &end, 0);
+    if (a[3].empty() || *end) return Fail("not an integer: " + a[3]);
+    result = reinterpret_cast<int(WINAPI*)(HKEY, const char*, const char*, int)>(p)(
+        root, Text(a[1]), Text(a[2]), static_cast<int>(flag));
+  }
+  std::printf("%d\n", result);
+  return 0;
+}
+
+void Usage() {
+  std::fprintf(stderr,
+               "usage: murhost [--dll PATH] EXPORT [ARG...]\n"
+               "       murhost inspect DIR\n"
+               "exports:");
+  for (const ExportSignature& s : kExports) std::fprintf(stderr, " %s", s.name);
+  std::fprintf(stderr, "\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Plain line feeds: the output is read by scripts.
+  _setmode(_fileno(stdout), _O_BINARY);
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string dll_path = "MUR.dll";
+  if (args.size() >= 2 && args[0] == "--dll") {
+    dll_path = args[1];
+    args.erase(args.begin(), args.begin() + 2);
+  }
+  if (args.empty()) {
+    Usage();
+    return 2;
+  }
+  const std::string command = args[0];
+  args.erase(args.begin());
+  if (command == "inspect") {
+    if (args.size() != 1) return Fail("inspect takes one product directory");
+    return murhost::InspectRecordStores(args[0]);
+  }
+  const ExportSignature* sig = nullptr;
+  for (const ExportSignature& s : kExports)
+    if (command == s.name) sig = &s;
+  if (!sig) return Fail("unknown export " + command);
+  HMODULE dll = ::LoadLibraryA(dll_path.c_str());
+  if (!dll) return Fail("cannot load " + dll_path + " (error " + std::to_string(::GetLastError()) + ")");
+  const int status = CallExport(dll, *sig, args);
+  ::FreeLibrary(dll);
+  return status;
+}
