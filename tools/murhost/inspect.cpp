@@ -1,6 +1,8 @@
 // murhost inspect: a support engineer's look at the record-layout stores.
 #include "murhost/inspect.h"
 
+#include <windows.h>
+
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -40,6 +42,19 @@ std::string Hex(const std::string& bytes) {
   return out;
 }
 
+// A name for display, converted from the system code page to UTF-8 (what a
+// terminal under Wine and log viewers read); its bytes are printed beside it.
+std::string Displayed(const std::string& name) {
+  if (name.empty()) return name;
+  const int n = ::MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
+  std::wstring wide(n, L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), &wide[0], n);
+  const int m = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
+  std::string utf8(m, '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, &utf8[0], m, nullptr, nullptr);
+  return utf8;
+}
+
 unsigned Le(const std::string& bytes, std::size_t offset, int size) {
   unsigned v = 0;
   for (int i = size - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[offset + i]);
@@ -75,7 +90,7 @@ std::optional<std::string> PrintRecord(StoreKind kind, const std::string& record
       }
       name = record.substr(at, end - at);
       std::printf("    +%-4zu %-15s \"%s\" (%zu bytes: %s), ended by a zero byte\n", at, f.label,
-                  name.c_str(), name.size(), Hex(name).c_str());
+                  Displayed(name).c_str(), name.size(), Hex(name).c_str());
       at = end + 1;
       continue;
     }

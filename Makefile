@@ -1,0 +1,27 @@
+# MUR.dll: the two commands.
+#   make demo   build, then seed a scratch product directory through murhost
+#   make test   build the three configurations and run every test
+#   make bench  speed figures, as ratios against references measured alongside
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all deps demo test bench build-native build-win64 build-win32 clean
+
+all: build-win32 build-win64
+
+deps:
+	@sh tools/install-deps
+
+build-%: deps
+	cmake --preset $* >/dev/null
+	cmake --build --preset $* -j $(JOBS)
+
+demo: build-win32 build-win64
+	sh tools/demo.sh
+
+test: build-native build-win64 build-win32
+	ctest --preset native
+	ctest --preset win64
+	ctest --preset win32
+
+clean:
+	rm -rf build

@@ -1,0 +1,42 @@
+#!/bin/sh
+# The demo: a scratch product directory in the Wine drive, its stores seeded
+# through murhost as a setup script would, then shown decoded.
+set -eu
+# A Japanese system: Wine's ANSI code page is then 932.
+export LANG=ja_JP.UTF-8
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=$top/build/win64
+run="$build/wine-run"
+prefix=$build/wineprefix
+murhost="$build/bin/murhost.exe"
+
+sh "$top/tools/wine-up" win64 "$prefix"
+trap 'sh "$top/tools/wine-down" win64 "$prefix"' EXIT
+
+product='C:\murdemo'
+unix_product="$prefix/drive_c/murdemo"
+rm -rf "$unix_product"
+mkdir -p "$unix_product/data"
+
+step() { printf '\n== %s\n' "$*"; }
+call() {
+  printf '$ murhost %s\n' "$*"
+  "$run" "$murhost" "$@"
+}
+
+step "Seeding the record layout of $product"
+call MUR_CsMakeUserinfoFile "$product" admin
+call MUR_CsMakeSectionFile "$product" "総務"   # reaches the library as code page 932
+step "A second seeding leaves both stores as they are"
+call MUR_CsMakeUserinfoFile "$product" someone-else
+step "Refused: a name of 21 bytes"
+call MUR_CsMakeUserinfoFile "$product" abcdefghijklmnopqrstu
+
+step "Files written"
+ls -l "$unix_product/data"
+step "Decoded"
+"$run" "$murhost" inspect "$product"
+
+for dll in "$top/build/win32/bin/MUR.dll" "$build/bin/MUR.dll"; do
+  [ -f "$dll" ] && printf '\n%s: %s bytes\n' "${dll#$top/}" "$(stat -c %s "$dll")"
+done
