@@ -11,7 +11,7 @@ all: build-win32 build-win64
 deps:
 	@sh tools/install-deps
 
-build-%: deps
+build-native build-win64 build-win32: build-%: deps
 	cmake --preset $* >/dev/null
 	cmake --build --preset $* -j $(JOBS)
 
