@@ -11,6 +11,28 @@ add_subdirectory(${MUR_GOOGLETEST_DIR} googletest EXCLUDE_FROM_ALL)
 
 add_executable(mur_native_tests
   tests/native/record_format_test.cpp
+  tests/native/text_format_test.cpp
+  tests/native/text_rules_test.cpp
 )
 target_link_libraries(mur_native_tests PRIVATE mur_portable gtest_main)
 add_test(NAME native.unit COMMAND mur_native_tests)
+
+# Fuzz targets (clang's libFuzzer): each text rule against its slow reference.
+# ctest runs each for a few seconds; `make fuzz` runs them longer.
+set(MUR_FUZZ_SECONDS 8 CACHE STRING "Seconds each fuzz target runs under ctest")
+set(MUR_FUZZ_RULES access_mode version quoting)
+foreach(rule IN LISTS MUR_FUZZ_RULES)
+  list(FIND MUR_FUZZ_RULES ${rule} index)
+  math(EXPR number "${index} + 1")
+  add_executable(fuzz_${rule} tests/fuzz/text_rules_fuzz.cpp)
+  target_compile_definitions(fuzz_${rule} PRIVATE MUR_FUZZ_RULE=${number})
+  target_compile_options(fuzz_${rule} PRIVATE -fsanitize=fuzzer)
+  target_link_options(fuzz_${rule} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(fuzz_${rule} PRIVATE mur_portable)
+  set(corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/${rule})
+  file(MAKE_DIRECTORY ${corpus})
+  add_test(NAME fuzz.${rule}
+    COMMAND fuzz_${rule} -max_total_time=${MUR_FUZZ_SECONDS} -seed=1 -max_len=4096
+            -dict=${CMAKE_SOURCE_DIR}/tests/fuzz/text_rules.dict ${corpus}
+            ${CMAKE_SOURCE_DIR}/tests/fuzz/seeds)
+endforeach()

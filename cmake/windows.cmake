@@ -11,11 +11,15 @@ set(MUR_STATIC_LINK -static -static-libgcc -static-libstdc++)
 add_library(mur_objects OBJECT
   ${MUR_PORTABLE_SOURCES}
   src/exports/exports.cpp
+  src/platform/codepage_win32.cpp
   src/platform/file_win32.cpp
   src/platform/seam.cpp
   src/platform/seam_exports.cpp
   src/platform/xp_runtime.cpp
+  src/probes/probes.cpp
+  src/probes/read_file_text.cpp
   src/store/record_files.cpp
+  src/store/text_files.cpp
 )
 target_include_directories(mur_objects PUBLIC ${CMAKE_SOURCE_DIR}/src)
 

@@ -2,9 +2,15 @@
 # check_dll_tables.sh OBJDUMP DLL: the built library's export table holds
 # exactly the implemented exports, undecorated, and its import table names only
 # libraries that every Windows has.
+export LC_ALL=C
 objdump=$1; dll=$2
-expected_exports="MUR_CsMakeSectionFile
-MUR_CsMakeUserinfoFile"
+expected_exports="MUR_CheckDoubleQuotation
+MUR_CsMakeSectionFile
+MUR_CsMakeUserinfoFile
+MUR_GetAccessMode
+MUR_GetVersion
+MUR_ShMakeSectionFile
+MUR_ShMakeUserinfoFile"
 allowed_imports="ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL"
 # Functions newer than Windows XP that a runtime may pull in unnoticed.
 post_xp="GetTickCount64 InitializeConditionVariable SleepConditionVariableCS WakeConditionVariable

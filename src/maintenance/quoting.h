@@ -1,0 +1,20 @@
+// Which of the two quotes around the uninstall log's path a command has.
+#pragma once
+
+#include <string_view>
+
+#include "probes/text_search.h"
+
+namespace mur::maintenance {
+
+// In the model command "C:\WINDOWS\IsUn0411.exe -f" + path, the opening quote
+// of the path stands at this index.
+inline constexpr std::size_t kOpeningQuoteIndex = 26;
+
+// 1: both quotes, 2: opening only, 3: closing only, 4: neither. The opening
+// quote is the first double quote, at index 26; the closing one is the last
+// double quote, as the last byte (for the empty command, -1 == -1 holds).
+// Both searches step over double-byte characters.
+int QuotingClass(std::string_view command, const probes::LeadBytes& leads);
+
+}  // namespace mur::maintenance

@@ -1,0 +1,43 @@
+// Fuzz targets: the library's text rules against the slow references of
+// support/reference_text.h. The first input byte picks the code page (even:
+// single-byte, odd: 932); the rest is the file or command text. Built three
+// times, once per rule, with MUR_FUZZ_RULE set to 1, 2 or 3.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "maintenance/quoting.h"
+#include "probes/probe_text.h"
+#include "support/reference_text.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const bool cp932 = data[0] & 1;
+  const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+  const mur::probes::LeadBytes leads =
+      cp932 ? mur::probes::LeadBytes::CodePage932() : mur::probes::LeadBytes();
+  const murtest::reference::IsLead lead =
+      cp932 ? murtest::reference::Cp932Lead : murtest::reference::NoLeads;
+  int got = 0, want = 0;
+#if MUR_FUZZ_RULE == 1
+  got = mur::probes::AccessModeFromText(text, leads);
+  want = murtest::reference::AccessMode(text, lead);
+#elif MUR_FUZZ_RULE == 2
+  got = mur::probes::VersionFromText(text, leads);
+  want = murtest::reference::Version(text, lead);
+#elif MUR_FUZZ_RULE == 3
+  // A command is a zero-terminated string: it ends at its first zero byte.
+  const std::string command = murtest::reference::Cut(text);
+  got = mur::maintenance::QuotingClass(command, leads);
+  want = murtest::reference::Quoting(command, lead);
+#else
+#error MUR_FUZZ_RULE must be 1, 2 or 3
+#endif
+  if (got != want) {
+    std::fprintf(stderr, "mismatch (code page %s): library %d, reference %d\n", cp932 ? "932" : "single-byte",
+                 got, want);
+    std::abort();
+  }
+  return 0;
+}
