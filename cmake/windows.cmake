@@ -28,7 +28,7 @@ add_library(MUR SHARED $<TARGET_OBJECTS:mur_objects> src/exports/MUR.def)
 # The test twin: the same objects, with the fault seam's controls exported too.
 file(READ src/exports/MUR.def MUR_DEF_TEXT)
 string(REPLACE "LIBRARY MUR.dll" "LIBRARY MUR_seam.dll" MUR_SEAM_DEF_TEXT "${MUR_DEF_TEXT}")
-string(APPEND MUR_SEAM_DEF_TEXT "  MURSeam_Arm\n  MURSeam_Reset\n  MURSeam_Calls\n  MURSeam_LiveHandles\n")
+string(APPEND MUR_SEAM_DEF_TEXT "  MURSeam_Arm\n  MURSeam_Delay\n  MURSeam_Reset\n  MURSeam_Calls\n  MURSeam_LiveHandles\n")
 file(WRITE ${CMAKE_BINARY_DIR}/MUR_seam.def "${MUR_SEAM_DEF_TEXT}")
 add_library(MUR_seam SHARED $<TARGET_OBJECTS:mur_objects> ${CMAKE_BINARY_DIR}/MUR_seam.def)
 

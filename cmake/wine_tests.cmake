@@ -16,13 +16,20 @@ add_executable(mur_win_tests
   tests/win/record_layout_test.cpp
   tests/win/record_faults_test.cpp
   tests/win/murhost_test.cpp
+  tests/win/probes_test.cpp
+  tests/win/quoting_test.cpp
+  tests/win/race_test.cpp
+  tests/win/text_layout_test.cpp
   tests/support/scratch.cpp
   tests/support/process.cpp
 )
 target_include_directories(mur_win_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(mur_win_tests PRIVATE gtest_main)
 target_link_options(mur_win_tests PRIVATE ${MUR_STATIC_LINK})
-add_dependencies(mur_win_tests MUR MUR_seam murhost)
+add_executable(race_worker tests/support/race_worker.cpp)
+target_include_directories(race_worker PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_link_options(race_worker PRIVATE ${MUR_STATIC_LINK})
+add_dependencies(mur_win_tests MUR MUR_seam murhost race_worker)
 # The emulator: tools/wine-run with this build's Wine and prefix filled in.
 file(WRITE ${CMAKE_BINARY_DIR}/wine-run
   "#!/bin/sh\nexec sh '${CMAKE_SOURCE_DIR}/tools/wine-run' '${MUR_WINE_ARCH}' '${MUR_WINEPREFIX}' \"$@\"\n")
@@ -44,12 +51,21 @@ if(MUR_WINE_TESTS)
   # One ctest entry per group of test suites; LANG picks Wine's ANSI code page
   # (ja_JP.UTF-8: 932, the target systems' code page; C.UTF-8: 1252).
   function(mur_wine_test name filter lang)
+    if(lang STREQUAL "C.UTF-8")
+      set(code_page 1252)
+    else()
+      set(code_page 932)
+    endif()
     add_test(NAME ${name} COMMAND mur_win_tests --gtest_filter=${filter})
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine LABELS wine
-      ENVIRONMENT "LANG=${lang}" TIMEOUT 600)
+      ENVIRONMENT "LANG=${lang};MURTEST_CODE_PAGE=${code_page}" TIMEOUT 600)
   endfunction()
 
   mur_wine_test(win.record_layout "*RecordLayout*" ja_JP.UTF-8)
   mur_wine_test(win.record_faults "RecordFaults*" ja_JP.UTF-8)
   mur_wine_test(win.murhost "Murhost*" ja_JP.UTF-8)
+  mur_wine_test(win.text_layout "*TextLayout*" ja_JP.UTF-8)
+  mur_wine_test(win.race "*Race*" ja_JP.UTF-8)
+  mur_wine_test(win.probes_cp932 "*Probe*:Quoting*" ja_JP.UTF-8)
+  mur_wine_test(win.probes_cp1252 "*Probe*:Quoting*" C.UTF-8)
 endif()

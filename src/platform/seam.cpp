@@ -1,5 +1,7 @@
 #include "platform/seam.h"
 
+#include <windows.h>
+
 #include <atomic>
 
 namespace mur::platform::seam {
@@ -10,10 +12,13 @@ std::atomic<int> g_armed_op{0};
 std::atomic<long> g_armed_nth{0};
 std::atomic<unsigned long> g_armed_error{0};
 std::atomic<long> g_live_handles{0};
+std::atomic<int> g_delay_op{0};
+std::atomic<unsigned long> g_delay_ms{0};
 
 }  // namespace
 
 bool Trip(Op op, unsigned long* error) {
+  if (g_delay_op.load() == op) ::Sleep(g_delay_ms.load());
   const long n = ++g_calls[op];
   if (g_armed_op.load() != op || g_armed_nth.load() != n) return false;
   *error = g_armed_error.load();
@@ -28,6 +33,11 @@ void Arm(Op op, long nth_call, unsigned long error) {
   g_armed_error = error;
   g_armed_nth = nth_call;
   g_armed_op = op;
+}
+
+void Delay(Op op, unsigned long milliseconds) {
+  g_delay_ms = milliseconds;
+  g_delay_op = milliseconds ? op : 0;
 }
 
 void Reset() {

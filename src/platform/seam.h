@@ -31,8 +31,9 @@ enum Op : int {
   kOpCount
 };
 
-// Counts a call of `op`. Returns true when this call is the armed one; the
-// caller then fails the operation with *error as its last-error code.
+// Counts a call of `op`, after waiting the delay set for it, if any. Returns
+// true when this call is the armed one; the caller then fails the operation
+// with *error as its last-error code.
 bool Trip(Op op, unsigned long* error);
 
 // Bookkeeping of the handles that the RAII wrappers hold.
@@ -41,6 +42,9 @@ void HandleClosed();
 
 // Arming, reading and resetting (reached from tests through seam_exports.cpp).
 void Arm(Op op, long nth_call, unsigned long error);
+// Makes every call of `op` wait `milliseconds` first (0: no wait), which
+// widens the windows that concurrent callers race through.
+void Delay(Op op, unsigned long milliseconds);
 void Reset();
 long Calls(Op op);
 long LiveHandles();

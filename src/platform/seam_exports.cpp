@@ -16,6 +16,11 @@ void WINAPI MURSeam_Arm(int op, int nth, DWORD error) {
 
 void WINAPI MURSeam_Reset() { seam::Reset(); }
 
+// Every call of `op` waits `milliseconds` first; 0 ends the waiting.
+void WINAPI MURSeam_Delay(int op, DWORD milliseconds) {
+  if (op > 0 && op < seam::kOpCount) seam::Delay(static_cast<seam::Op>(op), milliseconds);
+}
+
 // Calls of `op` since the last Arm or Reset.
 int WINAPI MURSeam_Calls(int op) {
   return op > 0 && op < seam::kOpCount ? static_cast<int>(seam::Calls(static_cast<seam::Op>(op))) : -1;

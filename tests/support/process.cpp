@@ -33,12 +33,15 @@ std::string Quote(const std::string& arg) {
   return q + "\"";
 }
 
-RunResult Run(const std::string& command_line) {
+Child::Child(const std::string& command_line) {
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE out_read, out_write, err_read, err_write;
-  if (!::CreatePipe(&out_read, &out_write, &inherit, 0) ||
-      !::CreatePipe(&err_read, &err_write, &inherit, 0))
+  if (!::CreatePipe(&out_read, &out_write, &inherit, 0)) throw std::runtime_error("CreatePipe");
+  if (!::CreatePipe(&err_read, &err_write, &inherit, 0)) {
+    ::CloseHandle(out_read);
+    ::CloseHandle(out_write);
     throw std::runtime_error("CreatePipe");
+  }
   ::SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
   ::SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
   STARTUPINFOA si{};
@@ -53,22 +56,28 @@ RunResult Run(const std::string& command_line) {
       ::CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
   ::CloseHandle(out_write);
   ::CloseHandle(err_write);
-  if (!started) {
-    ::CloseHandle(out_read);
-    ::CloseHandle(err_read);
-    throw std::runtime_error("cannot start " + command_line);
-  }
-  RunResult r;
-  std::thread err_reader(Drain, err_read, &r.err);
-  Drain(out_read, &r.out);
-  err_reader.join();
-  ::WaitForSingleObject(pi.hProcess, INFINITE);
-  ::GetExitCodeProcess(pi.hProcess, &r.exit_code);
-  ::CloseHandle(pi.hProcess);
+  out_ = out_read;
+  err_ = err_read;
+  if (!started) throw std::runtime_error("cannot start " + command_line);
   ::CloseHandle(pi.hThread);
-  ::CloseHandle(out_read);
-  ::CloseHandle(err_read);
+  process_ = pi.hProcess;
+}
+
+Child::~Child() {
+  for (void* h : {process_, out_, err_})
+    if (h) ::CloseHandle(h);
+}
+
+RunResult Child::Wait() {
+  RunResult r;
+  std::thread err_reader(Drain, static_cast<HANDLE>(err_), &r.err);
+  Drain(out_, &r.out);
+  err_reader.join();
+  ::WaitForSingleObject(process_, INFINITE);
+  ::GetExitCodeProcess(process_, &r.exit_code);
   return r;
 }
+
+RunResult Run(const std::string& command_line) { return Child(command_line).Wait(); }
 
 }  // namespace murtest

@@ -11,8 +11,24 @@ struct RunResult {
   std::string err;
 };
 
-// Runs `command_line` (the program path first, quoted as needed), waiting for
-// it to end. Standard output and error are read from pipes.
+// A started program whose standard output and error are read from pipes.
+class Child {
+ public:
+  // Starts `command_line` (the program path first, quoted as needed).
+  explicit Child(const std::string& command_line);
+  ~Child();
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  // Reads its output to the end and waits for it to exit.
+  RunResult Wait();
+
+ private:
+  void* process_ = nullptr;
+  void* out_ = nullptr;
+  void* err_ = nullptr;
+};
+
+// Runs `command_line` and waits for it to end.
 RunResult Run(const std::string& command_line);
 
 // The folder of the running test program, where the build puts its programs.

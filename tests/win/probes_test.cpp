@@ -1,0 +1,150 @@
+// The access mode and version probes through the real MUR.dll, under the
+// code page that Wine takes from LANG: ctest runs this program once with code
+// page 932 and once with 1252, and MURTEST_CODE_PAGE says which is expected.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "support/library.h"
+#include "support/scratch.h"
+#include "support/seam.h"
+
+namespace murtest {
+namespace {
+
+using ProbeFn = int(WINAPI*)(const char*);
+
+int AccessMode(const Library& lib, const std::string& dir) {
+  return lib.Get<ProbeFn>("MUR_GetAccessMode")(dir.c_str());
+}
+int Version(const Library& lib, const std::string& dir) {
+  return lib.Get<ProbeFn>("MUR_GetVersion")(dir.c_str());
+}
+
+bool Cp932() { return ::GetACP() == 932; }
+
+std::string S(const char* s, std::size_t n) { return std::string(s, n); }
+
+struct Case {
+  const char* why;
+  std::string bytes;
+  int single_byte;  // code page 1252
+  int cp932;
+};
+
+TEST(Probes, RunsUnderTheExpectedCodePage) {
+  const char* expected = std::getenv("MURTEST_CODE_PAGE");
+  ASSERT_NE(nullptr, expected) << "set MURTEST_CODE_PAGE to 932 or 1252";
+  EXPECT_EQ(static_cast<UINT>(std::atoi(expected)), ::GetACP());
+}
+
+TEST(Probes, AccessModeFromTheSettingsFile) {
+  const Case cases[] = {
+      {"section and key", "[Settings]\r\nACCESS_MODE 1\r\n", 1, 1},
+      {"two", "ACCESS_MODE 2", 2, 2},
+      {"last one wins", "ACCESS_MODE 1\r\nACCESS_MODE 2\r\n", 2, 2},
+      {"equals sign", "ACCESS_MODE=1", 0, 0},
+      {"key with nothing after it", "ACCESS_MODE", 0, 0},
+      {"inside a comment", "; ACCESS_MODE 2", 2, 2},
+      {"zero byte before the key", S("x\0ACCESS_MODE 2", 15), 0, 0},
+      {"lead byte before the key", "\x83" "ACCESS_MODE 2", 2, 0},
+      {"kana line before the key", "\x83\x65\x83\x58\x83\x67\r\nACCESS_MODE 2", 2, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    ScratchDir dir(false);
+    WriteAll(dir.path() + "\\TALVINORE.INI", c.bytes);
+    EXPECT_EQ(Cp932() ? c.cp932 : c.single_byte, AccessMode(Mur(), dir.path()));
+    EXPECT_TRUE(OpenableExclusively(dir.path() + "\\TALVINORE.INI"));
+  }
+}
+
+TEST(Probes, VersionFromTheVersionFile) {
+  const Case cases[] = {
+      {"plain", "Ver 1.2\r\n", 12, 12},
+      {"no space", "Ver2.5", 25, 25},
+      {"two-digit major", "Ver 10.3", 10, 10},
+      {"Version", "Version 3.0", 0, 0},
+      {"point at the end", "Ver 1.", 10, 10},
+      {"first one wins", "Ver 1.2\r\nVer 3.4", 12, 12},
+      {"no key", "version 1.2", -1, -1},
+      {"zero byte before the key", S("\0Ver 1.2", 8), -1, -1},
+      {"lead byte before the key", "\x95Ver 1.2", 12, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    ScratchDir dir(false);
+    WriteAll(dir.path() + "\\version.txt", c.bytes);
+    EXPECT_EQ(Cp932() ? c.cp932 : c.single_byte, Version(Mur(), dir.path()));
+  }
+}
+
+TEST(Probes, AbsentEmptyOrLockedFilesGiveTheFailureValue) {
+  ScratchDir dir(false);
+  EXPECT_EQ(0, AccessMode(Mur(), dir.path()));
+  EXPECT_EQ(-1, Version(Mur(), dir.path()));
+  EXPECT_EQ(0, AccessMode(Mur(), dir.path() + "\\absent"));
+  WriteAll(dir.path() + "\\TALVINORE.INI", "");
+  WriteAll(dir.path() + "\\version.txt", "");
+  EXPECT_EQ(0, AccessMode(Mur(), dir.path()));
+  EXPECT_EQ(-1, Version(Mur(), dir.path()));
+  WriteAll(dir.path() + "\\TALVINORE.INI", "ACCESS_MODE 2");
+  WriteAll(dir.path() + "\\version.txt", "Ver 1.2");
+  {
+    // The probes open exclusively: a reader that shares everything still
+    // keeps them out.
+    HeldFile a(dir.path() + "\\TALVINORE.INI", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    HeldFile b(dir.path() + "\\version.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    EXPECT_EQ(0, AccessMode(Mur(), dir.path()));
+    EXPECT_EQ(-1, Version(Mur(), dir.path()));
+  }
+  EXPECT_EQ(2, AccessMode(Mur(), dir.path()));
+  EXPECT_EQ(12, Version(Mur(), dir.path()));
+  // A null or empty directory reads the root of the current drive.
+  EXPECT_EQ(0, AccessMode(Mur(), ""));
+  EXPECT_EQ(-1, Mur().Get<ProbeFn>("MUR_GetVersion")(nullptr));
+}
+
+TEST(Probes, EmptyDirectoryReadsTheCurrentDrivesRoot) {
+  // The test's own drive root: the scratch folder's drive.
+  ScratchDir dir(false);
+  const std::string root = dir.path().substr(0, 2);
+  char saved[MAX_PATH];
+  ::GetCurrentDirectoryA(MAX_PATH, saved);
+  ASSERT_TRUE(::SetCurrentDirectoryA(dir.path().c_str()));
+  const std::string file = root + "\\version.txt";
+  const bool existed = FileExists(file);
+  if (!existed) WriteAll(file, "Ver 4.2");
+  const int got = Version(Mur(), "");
+  const std::string bytes = ReadAll(file);
+  if (!existed) ::DeleteFileA(file.c_str());
+  ::SetCurrentDirectoryA(saved);
+  if (!existed) {
+    EXPECT_EQ(42, got);
+  } else {
+    EXPECT_NE(-1, got) << "a version.txt at the drive root: " << bytes;
+  }
+}
+
+class ProbeFaults : public SeamTest {};
+
+TEST_F(ProbeFaults, FailingSizeOrReadGivesTheFailureValueAndClosesTheFile) {
+  ScratchDir dir(false);
+  WriteAll(dir.path() + "\\TALVINORE.INI", "ACCESS_MODE 2");
+  WriteAll(dir.path() + "\\version.txt", "Ver 1.2");
+  for (seam::Op op : {seam::kOpenFile, seam::kFileSize, seam::kReadFile, seam::kCloseFile}) {
+    SCOPED_TRACE(op);
+    Seam::Arm(op, 1, ERROR_READ_FAULT);
+    EXPECT_EQ(0, AccessMode(MurSeam(), dir.path()));
+    Seam::Arm(op, 1, ERROR_READ_FAULT);
+    EXPECT_EQ(-1, Version(MurSeam(), dir.path()));
+    EXPECT_EQ(0, Seam::LiveHandles());
+  }
+  Seam::Reset();
+  EXPECT_EQ(2, AccessMode(MurSeam(), dir.path()));
+  EXPECT_EQ(12, Version(MurSeam(), dir.path()));
+}
+
+}  // namespace
+}  // namespace murtest
