@@ -4,14 +4,14 @@
 #   make bench  speed figures, as ratios against references measured alongside
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps demo test bench build-native build-win64 build-win32 clean
+.PHONY: all deps demo test bench build-native build-win64 build-win32 build-bench clean
 
 all: build-win32 build-win64
 
 deps:
 	@sh tools/install-deps
 
-build-native build-win64 build-win32: build-%: deps
+build-native build-win64 build-win32 build-bench: build-%: deps
 	cmake --preset $* >/dev/null
 	cmake --build --preset $* -j $(JOBS)
 
@@ -22,6 +22,9 @@ test: build-native build-win64 build-win32
 	ctest --preset native
 	ctest --preset win64
 	ctest --preset win32
+
+bench: build-bench build-win64
+	sh tools/bench.sh
 
 clean:
 	rm -rf build

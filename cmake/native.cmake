@@ -1,11 +1,22 @@
 # The Linux build: the platform-free logic under AddressSanitizer and
 # UndefinedBehaviorSanitizer.
-set(MUR_SANITIZE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
-add_compile_options(-Wall -Wextra ${MUR_SANITIZE})
-add_link_options(${MUR_SANITIZE})
+# The `bench` preset turns the sanitizers off and builds the benchmarks only.
+option(MUR_SANITIZE "Build under AddressSanitizer and UBSan, with tests and fuzzers" ON)
+add_compile_options(-Wall -Wextra)
+if(MUR_SANITIZE)
+  set(MUR_SANITIZE_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_compile_options(${MUR_SANITIZE_FLAGS})
+  add_link_options(${MUR_SANITIZE_FLAGS})
+endif()
 
 add_library(mur_portable STATIC ${MUR_PORTABLE_SOURCES})
 target_include_directories(mur_portable PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+
+add_executable(search_bench bench/search_bench.cpp)
+target_link_libraries(search_bench PRIVATE mur_portable)
+if(NOT MUR_SANITIZE)
+  return()
+endif()
 
 add_subdirectory(${MUR_GOOGLETEST_DIR} googletest EXCLUDE_FROM_ALL)
 

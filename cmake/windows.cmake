@@ -48,3 +48,9 @@ target_link_options(murhost PRIVATE ${MUR_STATIC_LINK})
 add_dependencies(murhost MUR)
 
 include(cmake/wine_tests.cmake)
+
+# Benchmarks run under Wine by `make bench`.
+add_executable(probe_bench bench/probe_bench.cpp)
+target_link_libraries(probe_bench PRIVATE psapi)
+target_link_options(probe_bench PRIVATE ${MUR_STATIC_LINK})
+add_dependencies(probe_bench MUR)

@@ -37,6 +37,31 @@ ls -l "$unix_product/data"
 step "Decoded"
 "$run" "$murhost" inspect "$product"
 
+step "Seeding the text layout"
+call MUR_ShMakeUserinfoFile "$product" admin
+call MUR_ShMakeSectionFile "$product" "総務"
+step "Refused: a name with a comma would add a field"
+call MUR_ShMakeUserinfoFile "$product" "a,b"
+for f in user10 section10; do
+  printf '%s (%s bytes): ' "$f" "$(stat -c %s "$unix_product/data/$f")"
+  od -An -c "$unix_product/data/$f" | tr -s ' ' | tr -d '\n'; echo
+done
+
+step "Probing an installed copy"
+printf '[Settings]\r\nACCESS_MODE 1\r\n; later settings win:\r\nACCESS_MODE 2\r\n' > "$unix_product/TALVINORE.INI"
+printf 'Ver 3.4\r\n' > "$unix_product/version.txt"
+sed 's/^/    /' "$unix_product/TALVINORE.INI"
+call MUR_GetAccessMode "$product"
+sed 's/^/    /' "$unix_product/version.txt"
+call MUR_GetVersion "$product"
+call MUR_GetVersion 'C:\no-such-product'
+
+step "Classifying the uninstall command's quotes"
+for cmd in 'C:\WINDOWS\IsUn0411.exe -f"C:\App\Uninst.isu"' 'C:\WINDOWS\IsUn0411.exe -f"C:\App\Uninst.isu' \
+           'C:\WINDOWS\IsUn0411.exe -fC:\App\Uninst.isu"' 'C:\WINDOWS\IsUn0411.exe -fC:\App\Uninst.isu'; do
+  call MUR_CheckDoubleQuotation "$cmd"
+done
+
 for dll in "$top/build/win32/bin/MUR.dll" "$build/bin/MUR.dll"; do
   [ -f "$dll" ] && printf '\n%s: %s bytes\n' "${dll#$top/}" "$(stat -c %s "$dll")"
 done

@@ -1,0 +1,20 @@
+#!/bin/sh
+# make bench: every speed and memory figure, each next to a reference
+# measured in the same run, as a ratio.
+set -eu
+top=$(cd "$(dirname "$0")/.." && pwd)
+export LANG=ja_JP.UTF-8
+
+echo "== Native key search (build/bench)"
+"$top/build/bench/search_bench"
+
+build=$top/build/win64
+prefix=$build/wineprefix
+sh "$top/tools/wine-up" win64 "$prefix"
+trap 'rm -rf "$prefix/drive_c/murbench"; sh "$top/tools/wine-down" win64 "$prefix"' EXIT
+rm -rf "$prefix/drive_c/murbench"
+mkdir -p "$prefix/drive_c/murbench"
+
+echo "== Probe under Wine (build/win64)"
+"$build/wine-run" "$build/bin/probe_bench.exe" time 'C:\murbench'
+"$build/wine-run" "$build/bin/probe_bench.exe" memory 'C:\murbench'
