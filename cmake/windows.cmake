@@ -3,7 +3,10 @@
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
-add_compile_definitions(_WIN32_WINNT=0x0501 WINVER=0x0501 WIN32_LEAN_AND_MEAN NOMINMAX)
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX)
+# The library and murhost keep to what Windows XP has; tests and benchmarks
+# may use later functions (RegDeleteTree, RegCopyTree) of their own.
+set(MUR_XP_DEFINITIONS _WIN32_WINNT=0x0501 WINVER=0x0501)
 add_compile_options(-Wall -Wextra)
 # Everything the programs need is linked in: a clean Windows has no MinGW runtime.
 set(MUR_STATIC_LINK -static -static-libgcc -static-libstdc++)
@@ -11,8 +14,12 @@ set(MUR_STATIC_LINK -static -static-libgcc -static-libstdc++)
 add_library(mur_objects OBJECT
   ${MUR_PORTABLE_SOURCES}
   src/exports/exports.cpp
+  src/maintenance/copy_key_tree.cpp
+  src/maintenance/remove_tree.cpp
   src/platform/codepage_win32.cpp
+  src/platform/directory_win32.cpp
   src/platform/file_win32.cpp
+  src/platform/registry_win32.cpp
   src/platform/seam.cpp
   src/platform/seam_exports.cpp
   src/platform/xp_runtime.cpp
@@ -22,6 +29,8 @@ add_library(mur_objects OBJECT
   src/store/text_files.cpp
 )
 target_include_directories(mur_objects PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_compile_definitions(mur_objects PRIVATE ${MUR_XP_DEFINITIONS})
+target_link_libraries(mur_objects PUBLIC advapi32)
 
 # The shipped library: exactly the exports of MUR.def, undecorated.
 add_library(MUR SHARED $<TARGET_OBJECTS:mur_objects> src/exports/MUR.def)
@@ -44,6 +53,7 @@ add_executable(murhost
   src/store/record_format.cpp
 )
 target_include_directories(murhost PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools)
+target_compile_definitions(murhost PRIVATE ${MUR_XP_DEFINITIONS})
 target_link_options(murhost PRIVATE ${MUR_STATIC_LINK})
 add_dependencies(murhost MUR)
 
@@ -51,6 +61,7 @@ include(cmake/wine_tests.cmake)
 
 # Benchmarks run under Wine by `make bench`.
 add_executable(probe_bench bench/probe_bench.cpp)
+target_compile_definitions(probe_bench PRIVATE _WIN32_WINNT=0x0601)
 target_link_libraries(probe_bench PRIVATE psapi)
 target_link_options(probe_bench PRIVATE ${MUR_STATIC_LINK})
 add_dependencies(probe_bench MUR)

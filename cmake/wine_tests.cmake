@@ -19,12 +19,17 @@ add_executable(mur_win_tests
   tests/win/probes_test.cpp
   tests/win/quoting_test.cpp
   tests/win/race_test.cpp
+  tests/win/registry_copy_test.cpp
+  tests/win/remove_tree_test.cpp
   tests/win/text_layout_test.cpp
   tests/support/scratch.cpp
   tests/support/process.cpp
+  tests/support/registry.cpp
+  tests/support/tree.cpp
 )
 target_include_directories(mur_win_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(mur_win_tests PRIVATE gtest_main)
+target_compile_definitions(mur_win_tests PRIVATE _WIN32_WINNT=0x0601)
+target_link_libraries(mur_win_tests PRIVATE gtest_main advapi32)
 target_link_options(mur_win_tests PRIVATE ${MUR_STATIC_LINK})
 add_executable(race_worker tests/support/race_worker.cpp)
 target_include_directories(race_worker PRIVATE ${CMAKE_SOURCE_DIR}/src)
@@ -66,6 +71,8 @@ if(MUR_WINE_TESTS)
   mur_wine_test(win.murhost "Murhost*" ja_JP.UTF-8)
   mur_wine_test(win.text_layout "*TextLayout*" ja_JP.UTF-8)
   mur_wine_test(win.race "*Race*" ja_JP.UTF-8)
+  mur_wine_test(win.remove_tree "*RemoveTree*" ja_JP.UTF-8)
+  mur_wine_test(win.registry_copy "*RegistryCopy*" ja_JP.UTF-8)
   mur_wine_test(win.probes_cp932 "*Probe*:Quoting*" ja_JP.UTF-8)
   mur_wine_test(win.probes_cp1252 "*Probe*:Quoting*" C.UTF-8)
 endif()

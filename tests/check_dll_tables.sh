@@ -5,10 +5,12 @@
 export LC_ALL=C
 objdump=$1; dll=$2
 expected_exports="MUR_CheckDoubleQuotation
+MUR_CopyRegistarInfo
 MUR_CsMakeSectionFile
 MUR_CsMakeUserinfoFile
 MUR_GetAccessMode
 MUR_GetVersion
+MUR_RemoveFiles
 MUR_ShMakeSectionFile
 MUR_ShMakeUserinfoFile"
 allowed_imports="ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL"

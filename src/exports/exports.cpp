@@ -6,7 +6,9 @@
 #include <string_view>
 
 #include "exports/frame.h"
+#include "maintenance/copy_key_tree.h"
 #include "maintenance/quoting.h"
+#include "maintenance/remove_tree.h"
 #include "platform/codepage.h"
 #include "probes/probes.h"
 #include "store/record_files.h"
@@ -59,6 +61,17 @@ int WINAPI MUR_CheckDoubleQuotation(const char* command) {
   return RunExport(4, [&] {
     return mur::maintenance::QuotingClass(
         text, mur::probes::LeadBytes::From(mur::platform::IsSystemLeadByte));
+  });
+}
+
+int WINAPI MUR_RemoveFiles(const char* directory) {
+  return RunExport(0, [&] { return mur::maintenance::RemoveFiles(TextArg(directory)); });
+}
+
+// The two paths reach the registry as they are (a null path names the root).
+int WINAPI MUR_CopyRegistarInfo(HKEY root, const char* source, const char* destination, int move_flag) {
+  return RunExport(ERROR_NOT_ENOUGH_MEMORY, [&] {
+    return static_cast<int>(mur::maintenance::CopyRegistryTree(root, source, destination, move_flag));
   });
 }
 
