@@ -18,3 +18,8 @@ mkdir -p "$prefix/drive_c/murbench"
 echo "== Probe under Wine (build/win64)"
 "$build/wine-run" "$build/bin/probe_bench.exe" time 'C:\murbench'
 "$build/wine-run" "$build/bin/probe_bench.exe" memory 'C:\murbench'
+
+echo "== Tree removal under Wine (build/win64)"
+"$build/wine-run" "$build/bin/removal_bench.exe" 'C:\murbench'
+echo "== Registry copy and move under Wine (build/win64)"
+"$build/wine-run" "$build/bin/registry_bench.exe"

@@ -62,6 +62,28 @@ for cmd in 'C:\WINDOWS\IsUn0411.exe -f"C:\App\Uninst.isu"' 'C:\WINDOWS\IsUn0411.
   call MUR_CheckDoubleQuotation "$cmd"
 done
 
+step "Copying and moving a registry tree"
+key='HKCU\Software\murdemo'
+"$run" reg delete "$key" /f >/dev/null 2>&1 || true
+"$run" reg add "$key\Installed" /v Path /t REG_SZ /d 'C:\murdemo' /f >/dev/null
+"$run" reg add "$key\Installed" /v Build /t REG_DWORD /d 1234 /f >/dev/null
+"$run" reg add "$key\Installed\Options" /v Shortcut /t REG_SZ /d yes /f >/dev/null
+show() { "$run" reg query "$key" /s 2>/dev/null | tr -d '\r' | grep -v '^$' | sed 's/^/    /'; }
+echo "before:"; show
+call MUR_CopyRegistarInfo HKCU 'Software\murdemo\Installed' 'Software\murdemo\Backup' 0
+echo "after the copy:"; show
+call MUR_CopyRegistarInfo HKCU 'Software\murdemo\Backup' 'Software\murdemo\Moved' 1
+echo "after the move:"; show
+step "Refused: copying a key into itself"
+call MUR_CopyRegistarInfo HKCU 'Software\murdemo\Moved' 'Software\murdemo\Moved\Inner' 1
+"$run" reg delete "$key" /f >/dev/null 2>&1 || true
+
+step "Removing the product directory"
+call MUR_RemoveFiles "$product"
+[ -e "$unix_product" ] && echo "still there" || echo "$product is gone"
+step "Refused: a drive root"
+call MUR_RemoveFiles 'C:\'
+
 for dll in "$top/build/win32/bin/MUR.dll" "$build/bin/MUR.dll"; do
   [ -f "$dll" ] && printf '\n%s: %s bytes\n' "${dll#$top/}" "$(stat -c %s "$dll")"
 done

@@ -1,0 +1,114 @@
+// Tree removal: MUR_RemoveFiles against a minimal FindFirstFileA /
+// DeleteFileA / RemoveDirectoryA recursion (the floor under Wine) and Wine's
+// own `cmd /c rmdir /s /q`, with `rm -rf` for scale. The tree (2,000 small
+// files in about 50 directories, three levels deep) is rebuilt before each run.
+//   removal_bench DIR
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "bench_util.h"
+
+namespace {
+
+using RemoveFn = int(WINAPI*)(const char*);
+
+// 3 top directories, 4 below each, 3 below those: 3 + 12 + 36 = 51 directories,
+// 40 files in each of the 50 deepest-first ones (2,040 files).
+void BuildTree(const std::string& root) {
+  ::CreateDirectoryA(root.c_str(), nullptr);
+  int dirs = 0;
+  auto fill = [&](const std::string& dir) {
+    ::CreateDirectoryA(dir.c_str(), nullptr);
+    if (dirs++ >= 50) return;
+    for (int f = 0; f < 40; ++f) {
+      HANDLE h = ::CreateFileA((dir + "\\file" + std::to_string(f) + ".txt").c_str(), GENERIC_WRITE, 0,
+                               nullptr, CREATE_ALWAYS, 0, nullptr);
+      DWORD put;
+      ::WriteFile(h, "small file\r\n", 12, &put, nullptr);
+      ::CloseHandle(h);
+    }
+  };
+  for (int a = 0; a < 3; ++a) {
+    const std::string da = root + "\\a" + std::to_string(a);
+    fill(da);
+    for (int b = 0; b < 4; ++b) {
+      const std::string db = da + "\\b" + std::to_string(b);
+      fill(db);
+      for (int c = 0; c < 3; ++c) fill(db + "\\c" + std::to_string(c));
+    }
+  }
+}
+
+// The floor: the least a recursive removal must call.
+void MinimalRemove(const std::string& dir) {
+  WIN32_FIND_DATAA d;
+  HANDLE h = ::FindFirstFileA((dir + "\\*.*").c_str(), &d);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = d.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string path = dir + "\\" + name;
+      if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        MinimalRemove(path);
+      } else {
+        ::DeleteFileA(path.c_str());
+      }
+    } while (::FindNextFileA(h, &d));
+    ::FindClose(h);
+  }
+  ::RemoveDirectoryA(dir.c_str());
+}
+
+void RunAndWait(const char* application, std::string command) {
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!::CreateProcessA(application, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return;
+  ::WaitForSingleObject(pi.hProcess, INFINITE);
+  ::CloseHandle(pi.hProcess);
+  ::CloseHandle(pi.hThread);
+}
+
+std::string UnixPath(const std::string& path) {
+  using UnixNameFn = char*(CDECL*)(const WCHAR*);
+  auto unix_name = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+  if (!unix_name) return {};
+  std::wstring wide(path.begin(), path.end());
+  char* name = unix_name(wide.c_str());
+  std::string out = name ? name : "";
+  if (name) ::HeapFree(::GetProcessHeap(), 0, name);
+  return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) return 2;
+  const std::string root = std::string(argv[1]) + "\\tree";
+  HMODULE dll = ::LoadLibraryA("MUR.dll");
+  auto remove = dll ? reinterpret_cast<RemoveFn>(reinterpret_cast<void*>(::GetProcAddress(dll, "MUR_RemoveFiles")))
+                    : nullptr;
+  if (!remove) return 2;
+  auto build = [&] { BuildTree(root); };
+  int result = -1;
+  const double ours = murbench::Median(5, build, [&] { result = remove(root.c_str()); });
+  const double floor = murbench::Median(5, build, [&] { MinimalRemove(root); });
+  const double cmd = murbench::Median(3, build, [&] {
+    RunAndWait(nullptr, "cmd.exe /c rmdir /s /q \"" + root + "\"");
+  });
+  const std::string unix_root = UnixPath(argv[1]) + "/tree";
+  const double rm = murbench::Median(3, build, [&] { RunAndWait("Z:\\bin\\rm", "/bin/rm -rf " + unix_root); });
+  const bool rm_done = ::GetFileAttributesA(root.c_str()) == INVALID_FILE_ATTRIBUTES;
+  MinimalRemove(root);
+  std::printf("  tree removal, 2,040 files in 51 directories (median): MUR_RemoveFiles %.1f ms (result %d)\n"
+              "    minimal recursion %.1f ms: ratio %.2f (target: at most 1.1)\n"
+              "    cmd /c rmdir /s /q %.1f ms: ratio %.3f (target: at most 0.1)\n"
+              "    rm -rf %.1f ms%s, for scale\n",
+              ours * 1e3, result, floor * 1e3, ours / floor, cmd * 1e3, ours / cmd, rm * 1e3,
+              rm_done ? "" : " (left part of the tree)");
+  return 0;
+}
