@@ -4,7 +4,7 @@
 #   make bench  speed figures, as ratios against references measured alongside
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps demo test bench build-native build-win64 build-win32 build-bench clean
+.PHONY: all deps demo test bench screenshot build-native build-win64 build-win32 build-bench clean
 
 all: build-win32 build-win64
 
@@ -25,6 +25,9 @@ test: build-native build-win64 build-win32
 
 bench: build-bench build-win64
 	sh tools/bench.sh
+
+screenshot: build-win64
+	sh tools/screenshot.sh
 
 clean:
 	rm -rf build

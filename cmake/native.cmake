@@ -25,8 +25,9 @@ add_executable(mur_native_tests
   tests/native/record_format_test.cpp
   tests/native/text_format_test.cpp
   tests/native/text_rules_test.cpp
+  tests/support/main.cpp
 )
-target_link_libraries(mur_native_tests PRIVATE mur_portable gtest_main)
+target_link_libraries(mur_native_tests PRIVATE mur_portable gtest)
 add_test(NAME native.unit COMMAND mur_native_tests)
 
 # Fuzz targets (clang's libFuzzer): each text rule against its slow reference.

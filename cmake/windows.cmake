@@ -33,13 +33,14 @@ target_compile_definitions(mur_objects PRIVATE ${MUR_XP_DEFINITIONS})
 target_link_libraries(mur_objects PUBLIC advapi32)
 
 # The shipped library: exactly the exports of MUR.def, undecorated.
-add_library(MUR SHARED $<TARGET_OBJECTS:mur_objects> src/exports/MUR.def)
+add_library(MUR SHARED $<TARGET_OBJECTS:mur_objects> src/exports/MUR.def src/resources/MUR.rc)
 # The test twin: the same objects, with the fault seam's controls exported too.
 file(READ src/exports/MUR.def MUR_DEF_TEXT)
 string(REPLACE "LIBRARY MUR.dll" "LIBRARY MUR_seam.dll" MUR_SEAM_DEF_TEXT "${MUR_DEF_TEXT}")
 string(APPEND MUR_SEAM_DEF_TEXT "  MURSeam_Arm\n  MURSeam_Delay\n  MURSeam_Reset\n  MURSeam_Calls\n  MURSeam_LiveHandles\n")
 file(WRITE ${CMAKE_BINARY_DIR}/MUR_seam.def "${MUR_SEAM_DEF_TEXT}")
-add_library(MUR_seam SHARED $<TARGET_OBJECTS:mur_objects> ${CMAKE_BINARY_DIR}/MUR_seam.def)
+add_library(MUR_seam SHARED $<TARGET_OBJECTS:mur_objects> ${CMAKE_BINARY_DIR}/MUR_seam.def
+  src/resources/MUR.rc)
 
 foreach(dll MUR MUR_seam)
   set_target_properties(${dll} PROPERTIES PREFIX "" IMPORT_PREFIX "lib")
@@ -54,6 +55,7 @@ add_executable(murhost
 )
 target_include_directories(murhost PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools)
 target_compile_definitions(murhost PRIVATE ${MUR_XP_DEFINITIONS})
+target_link_libraries(murhost PRIVATE user32)
 target_link_options(murhost PRIVATE ${MUR_STATIC_LINK})
 add_dependencies(murhost MUR)
 

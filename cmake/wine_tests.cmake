@@ -15,21 +15,24 @@ add_subdirectory(${MUR_GOOGLETEST_DIR} googletest EXCLUDE_FROM_ALL)
 add_executable(mur_win_tests
   tests/win/record_layout_test.cpp
   tests/win/record_faults_test.cpp
+  tests/win/dialog_test.cpp
   tests/win/murhost_test.cpp
   tests/win/probes_test.cpp
   tests/win/quoting_test.cpp
   tests/win/race_test.cpp
   tests/win/registry_copy_test.cpp
   tests/win/remove_tree_test.cpp
+  tests/win/resources_test.cpp
   tests/win/text_layout_test.cpp
   tests/support/scratch.cpp
+  tests/support/main.cpp
   tests/support/process.cpp
   tests/support/registry.cpp
   tests/support/tree.cpp
 )
 target_include_directories(mur_win_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
 target_compile_definitions(mur_win_tests PRIVATE _WIN32_WINNT=0x0601)
-target_link_libraries(mur_win_tests PRIVATE gtest_main advapi32)
+target_link_libraries(mur_win_tests PRIVATE gtest advapi32 version user32)
 target_link_options(mur_win_tests PRIVATE ${MUR_STATIC_LINK})
 add_executable(race_worker tests/support/race_worker.cpp)
 target_include_directories(race_worker PRIVATE ${CMAKE_SOURCE_DIR}/src)
@@ -46,6 +49,9 @@ set_target_properties(mur_win_tests PROPERTIES CROSSCOMPILING_EMULATOR ${CMAKE_B
 add_test(NAME static.dll_tables
   COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_dll_tables.sh ${MUR_OBJDUMP} $<TARGET_FILE:MUR>)
 set_tests_properties(static.dll_tables PROPERTIES LABELS static)
+add_test(NAME static.dll_resources
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_dll_resources.sh $<TARGET_FILE:MUR>)
+set_tests_properties(static.dll_resources PROPERTIES LABELS static)
 
 if(MUR_WINE_TESTS)
   add_test(NAME wine.up COMMAND sh ${CMAKE_SOURCE_DIR}/tools/wine-up ${MUR_WINE_ARCH} ${MUR_WINEPREFIX})
@@ -73,6 +79,8 @@ if(MUR_WINE_TESTS)
   mur_wine_test(win.race "*Race*" ja_JP.UTF-8)
   mur_wine_test(win.remove_tree "*RemoveTree*" ja_JP.UTF-8)
   mur_wine_test(win.registry_copy "*RegistryCopy*" ja_JP.UTF-8)
+  mur_wine_test(win.resources "Resources*" ja_JP.UTF-8)
+  mur_wine_test(win.dialog "Dialog*" ja_JP.UTF-8)
   mur_wine_test(win.probes_cp932 "*Probe*:Quoting*" ja_JP.UTF-8)
   mur_wine_test(win.probes_cp1252 "*Probe*:Quoting*" C.UTF-8)
 endif()

@@ -61,6 +61,7 @@ Child::Child(const std::string& command_line) {
   if (!started) throw std::runtime_error("cannot start " + command_line);
   ::CloseHandle(pi.hThread);
   process_ = pi.hProcess;
+  pid_ = pi.dwProcessId;
 }
 
 Child::~Child() {

@@ -21,11 +21,13 @@ class Child {
   Child& operator=(const Child&) = delete;
   // Reads its output to the end and waits for it to exit.
   RunResult Wait();
+  unsigned long pid() const { return pid_; }
 
  private:
   void* process_ = nullptr;
   void* out_ = nullptr;
   void* err_ = nullptr;
+  unsigned long pid_ = 0;
 };
 
 // Runs `command_line` and waits for it to end.

@@ -88,7 +88,12 @@ bool MakeUnixSymlink(const std::string& target, const std::string& link) {
   ::WaitForSingleObject(pi.hProcess, 10000);
   ::CloseHandle(pi.hProcess);
   ::CloseHandle(pi.hThread);
-  return ::GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES;
+  // Wine may report a Unix child as ended before it has run: wait for the link.
+  for (int i = 0; i < 200; ++i) {
+    if (::GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    ::Sleep(50);
+  }
+  return false;
 }
 
 }  // namespace murtest

@@ -2,6 +2,8 @@
 //
 //   murhost [--dll PATH] EXPORT [ARG...]   call an export, print its result
 //   murhost [--dll PATH] inspect DIR       decode the record-layout stores
+//   murhost [--dll PATH] dialog            show the completion dialog (101) as
+//                                          the installer does, print the choices
 //
 // Text arguments are passed as narrow strings; the word -null- passes a null
 // pointer. Registry roots are HKCR, HKCU, HKLM, HKU or a number.
@@ -88,10 +90,37 @@ int CallExport(HMODULE dll, const ExportSignature& sig, const std::vector<std::s
   return 0;
 }
 
+// The completion dialog's controls.
+constexpr int kStartMenu = 1000;
+constexpr int kDesktopShortcut = 1001;
+constexpr int kFinish = 1002;
+
+INT_PTR CALLBACK CompletionDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+  if (message == WM_INITDIALOG) return TRUE;
+  if (message == WM_COMMAND && (LOWORD(wparam) == kFinish || LOWORD(wparam) == IDCANCEL)) {
+    const int start_menu = ::IsDlgButtonChecked(dialog, kStartMenu) == BST_CHECKED;
+    const int desktop = ::IsDlgButtonChecked(dialog, kDesktopShortcut) == BST_CHECKED;
+    ::EndDialog(dialog, 0x100 | start_menu | desktop << 1);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+// Shows dialog 101 from the library as a host does, with the library's module
+// handle, and prints the two check boxes' states when it closes.
+int ShowCompletionDialog(HMODULE dll) {
+  const INT_PTR ended = ::DialogBoxParamA(dll, MAKEINTRESOURCEA(101), nullptr, CompletionDialogProc, 0);
+  if (ended == -1 || ended == 0) return Fail("cannot show dialog 101 (error " + std::to_string(::GetLastError()) + ")");
+  std::printf("start menu: %s\ndesktop shortcut: %s\n", (ended & 1) ? "checked" : "unchecked",
+              (ended & 2) ? "checked" : "unchecked");
+  return 0;
+}
+
 void Usage() {
   std::fprintf(stderr,
                "usage: murhost [--dll PATH] EXPORT [ARG...]\n"
                "       murhost inspect DIR\n"
+               "       murhost [--dll PATH] dialog\n"
                "exports:");
   for (const ExportSignature& s : kExports) std::fprintf(stderr, " %s", s.name);
   std::fprintf(stderr, "\n");
@@ -117,6 +146,14 @@ int main(int argc, char** argv) {
   if (command == "inspect") {
     if (args.size() != 1) return Fail("inspect takes one product directory");
     return murhost::InspectRecordStores(args[0]);
+  }
+  if (command == "dialog") {
+    if (!args.empty()) return Fail("dialog takes no arguments");
+    HMODULE dll = ::LoadLibraryA(dll_path.c_str());
+    if (!dll) return Fail("cannot load " + dll_path + " (error " + std::to_string(::GetLastError()) + ")");
+    const int status = ShowCompletionDialog(dll);
+    ::FreeLibrary(dll);
+    return status;
   }
   const ExportSignature* sig = nullptr;
   for (const ExportSignature& s : kExports)
