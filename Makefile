@@ -12,8 +12,10 @@ deps:
 	@sh tools/install-deps
 
 build-native build-win64 build-win32 build-bench: build-%: deps
-	cmake --preset $* >/dev/null
-	cmake --build --preset $* -j $(JOBS)
+	@mkdir -p build
+	@cmake --preset $* >build/$*.configure.log 2>&1 || { cat build/$*.configure.log; exit 1; }
+	@cmake --build --preset $* -j $(JOBS) >build/$*.build.log 2>&1 || { tail -40 build/$*.build.log; exit 1; }
+	@echo "built $* (log: build/$*.build.log)"
 
 demo: build-win32 build-win64
 	sh tools/demo.sh

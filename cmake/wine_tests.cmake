@@ -2,19 +2,15 @@
 # crosscompiling emulator, in a Wine prefix of this build's own, so plain
 # `ctest` runs them; the fixture `wine` starts that prefix's server first.
 set(MUR_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-set(MUR_WINE_ARCH "win64" CACHE STRING "Which Wine runs the tests: win64 or win32")
-if(MUR_WINE_ARCH STREQUAL "win64")
-  set(MUR_WINE_TESTS_DEFAULT ON)
-else()
-  set(MUR_WINE_TESTS_DEFAULT OFF)
-endif()
-option(MUR_WINE_TESTS "Run the Windows tests under Wine" ${MUR_WINE_TESTS_DEFAULT})
+set(MUR_WINE_ARCH "win64" CACHE STRING "Which Wine runs the tests: win64 or win32 (tools/install-wine32)")
+option(MUR_WINE_TESTS "Run the Windows tests under Wine" ON)
 
 add_subdirectory(${MUR_GOOGLETEST_DIR} googletest EXCLUDE_FROM_ALL)
 
 add_executable(mur_win_tests
   tests/win/record_layout_test.cpp
   tests/win/record_faults_test.cpp
+  tests/win/abi32_test.cpp
   tests/win/dialog_test.cpp
   tests/win/murhost_test.cpp
   tests/win/probes_test.cpp
@@ -61,6 +57,12 @@ if(MUR_WINE_TESTS)
 
   # One ctest entry per group of test suites; LANG picks Wine's ANSI code page
   # (ja_JP.UTF-8: 932, the target systems' code page; C.UTF-8: 1252).
+  if(MUR_WINE_ARCH STREQUAL "win32")
+    set(MUR_BITS 32)
+  else()
+    set(MUR_BITS 64)
+  endif()
+
   function(mur_wine_test name filter lang)
     if(lang STREQUAL "C.UTF-8")
       set(code_page 1252)
@@ -69,7 +71,7 @@ if(MUR_WINE_TESTS)
     endif()
     add_test(NAME ${name} COMMAND mur_win_tests --gtest_filter=${filter})
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine LABELS wine
-      ENVIRONMENT "LANG=${lang};MURTEST_CODE_PAGE=${code_page}" TIMEOUT 600)
+      ENVIRONMENT "LANG=${lang};MURTEST_CODE_PAGE=${code_page};MURTEST_BITS=${MUR_BITS}" TIMEOUT 600)
   endfunction()
 
   mur_wine_test(win.record_layout "*RecordLayout*" ja_JP.UTF-8)
@@ -81,6 +83,7 @@ if(MUR_WINE_TESTS)
   mur_wine_test(win.registry_copy "*RegistryCopy*" ja_JP.UTF-8)
   mur_wine_test(win.resources "Resources*" ja_JP.UTF-8)
   mur_wine_test(win.dialog "Dialog*" ja_JP.UTF-8)
+  mur_wine_test(win.abi "Abi32*" ja_JP.UTF-8)
   mur_wine_test(win.probes_cp932 "*Probe*:Quoting*" ja_JP.UTF-8)
   mur_wine_test(win.probes_cp1252 "*Probe*:Quoting*" C.UTF-8)
 endif()

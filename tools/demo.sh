@@ -5,13 +5,15 @@ set -eu
 # A Japanese system: Wine's ANSI code page is then 932.
 export LANG=ja_JP.UTF-8
 top=$(cd "$(dirname "$0")/.." && pwd)
-build=$top/build/win64
+# The pair a setup script on 32-bit Windows uses: the 32-bit murhost.exe and
+# the shipped 32-bit MUR.dll, under the 32-bit Wine.
+build=$top/build/win32
 run="$build/wine-run"
 prefix=$build/wineprefix
 murhost="$build/bin/murhost.exe"
 
-sh "$top/tools/wine-up" win64 "$prefix"
-trap 'sh "$top/tools/wine-down" win64 "$prefix"' EXIT
+sh "$top/tools/wine-up" win32 "$prefix"
+trap 'sh "$top/tools/wine-down" win32 "$prefix"' EXIT
 
 product='C:\murdemo'
 unix_product="$prefix/drive_c/murdemo"
@@ -24,7 +26,7 @@ call() {
   "$run" "$murhost" "$@"
 }
 
-step "Seeding the record layout of $product"
+step "Seeding the record layout of $product (32-bit murhost.exe and MUR.dll, 32-bit Wine)"
 call MUR_CsMakeUserinfoFile "$product" admin
 call MUR_CsMakeSectionFile "$product" "総務"   # reaches the library as code page 932
 step "A second seeding leaves both stores as they are"
@@ -33,7 +35,7 @@ step "Refused: a name of 21 bytes"
 call MUR_CsMakeUserinfoFile "$product" abcdefghijklmnopqrstu
 
 step "Files written"
-ls -l "$unix_product/data"
+LC_ALL=C ls -l "$unix_product/data"
 step "Decoded"
 "$run" "$murhost" inspect "$product"
 
@@ -84,6 +86,6 @@ call MUR_RemoveFiles "$product"
 step "Refused: a drive root"
 call MUR_RemoveFiles 'C:\'
 
-for dll in "$top/build/win32/bin/MUR.dll" "$build/bin/MUR.dll"; do
+for dll in "$top/build/win32/bin/MUR.dll" "$top/build/win64/bin/MUR.dll"; do
   [ -f "$dll" ] && printf '\n%s: %s bytes\n' "${dll#$top/}" "$(stat -c %s "$dll")"
 done
