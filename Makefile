@@ -4,7 +4,7 @@
 #   make bench  speed figures, as ratios against references measured alongside
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps demo test bench screenshot build-native build-win64 build-win32 build-bench clean
+.PHONY: all deps demo test bench fuzz screenshot build-native build-win64 build-win32 build-bench clean
 
 all: build-win32 build-win64
 
@@ -27,6 +27,16 @@ test: build-native build-win64 build-win32
 
 bench: build-bench build-win64
 	sh tools/bench.sh
+
+# Each fuzz target for FUZZ_SECONDS (ctest runs them for a few seconds only).
+FUZZ_SECONDS ?= 300
+fuzz: build-native
+	@for rule in access_mode version quoting; do \
+	  echo "== fuzz_$$rule, $(FUZZ_SECONDS) s"; \
+	  mkdir -p build/native/fuzz-corpus/$$rule; \
+	  build/native/fuzz_$$rule -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -print_final_stats=1 \
+	    -dict=tests/fuzz/text_rules.dict build/native/fuzz-corpus/$$rule tests/fuzz/seeds 2>&1 | tail -3 || exit 1; \
+	done
 
 screenshot: build-win64
 	sh tools/screenshot.sh

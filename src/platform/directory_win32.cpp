@@ -17,13 +17,6 @@ DirEntry FromAttributes(std::string name, DWORD attributes) {
   return e;
 }
 
-bool Failed(seam::Op op) {
-  unsigned long error = 0;
-  if (!seam::Trip(op, &error)) return false;
-  ::SetLastError(error);
-  return true;
-}
-
 }  // namespace
 
 DirListing::DirListing(DirListing&& other) noexcept
@@ -46,7 +39,7 @@ DirListing::~DirListing() { Close(); }
 
 DirListing DirListing::Open(const std::string& pattern) {
   DirListing listing;
-  if (Failed(seam::kFindFirst)) return listing;
+  if (seam::TripSettingLastError(seam::kFindFirst)) return listing;
   WIN32_FIND_DATAA data;
   HANDLE h = ::FindFirstFileA(pattern.c_str(), &data);
   if (h == INVALID_HANDLE_VALUE) return listing;
@@ -64,7 +57,7 @@ bool DirListing::Next(DirEntry* entry) {
     *entry = std::move(first_);
     return true;
   }
-  if (Failed(seam::kFindNext)) return false;
+  if (seam::TripSettingLastError(seam::kFindNext)) return false;
   WIN32_FIND_DATAA data;
   if (!::FindNextFileA(handle_, &data)) return false;
   *entry = FromAttributes(data.cFileName, data.dwFileAttributes);
@@ -93,11 +86,11 @@ std::optional<std::string> FullPath(const std::string& path) {
 }
 
 bool RemoveFile(const std::string& path) {
-  return !Failed(seam::kDeleteFile) && ::DeleteFileA(path.c_str()) != FALSE;
+  return !seam::TripSettingLastError(seam::kDeleteFile) && ::DeleteFileA(path.c_str()) != FALSE;
 }
 
 bool RemoveEmptyDirectory(const std::string& path) {
-  return !Failed(seam::kRemoveDirectory) && ::RemoveDirectoryA(path.c_str()) != FALSE;
+  return !seam::TripSettingLastError(seam::kRemoveDirectory) && ::RemoveDirectoryA(path.c_str()) != FALSE;
 }
 
 }  // namespace mur::platform

@@ -28,11 +28,7 @@ File& File::operator=(File&& other) noexcept {
 File::~File() { Close(); }
 
 File File::Open(const std::string& path, FileMode mode) {
-  unsigned long error = 0;
-  if (seam::Trip(seam::kOpenFile, &error)) {
-    ::SetLastError(error);
-    return File();
-  }
+  if (seam::TripSettingLastError(seam::kOpenFile)) return File();
   DWORD access = GENERIC_READ | GENERIC_WRITE;
   DWORD share = 0;
   DWORD disposition = OPEN_ALWAYS;
@@ -62,12 +58,7 @@ File File::Open(const std::string& path, FileMode mode) {
 }
 
 std::optional<std::uint64_t> File::Size() {
-  unsigned long error = 0;
-  if (!handle_) return std::nullopt;
-  if (seam::Trip(seam::kFileSize, &error)) {
-    ::SetLastError(error);
-    return std::nullopt;
-  }
+  if (!handle_ || seam::TripSettingLastError(seam::kFileSize)) return std::nullopt;
   DWORD high = 0;
   const DWORD low = ::GetFileSize(handle_, &high);
   if (low == INVALID_FILE_SIZE) return std::nullopt;
@@ -75,23 +66,13 @@ std::optional<std::uint64_t> File::Size() {
 }
 
 bool File::Write(const void* data, std::size_t size) {
-  unsigned long error = 0;
-  if (!handle_ || size > MAXDWORD) return false;
-  if (seam::Trip(seam::kWriteFile, &error)) {
-    ::SetLastError(error);
-    return false;
-  }
+  if (!handle_ || size > MAXDWORD || seam::TripSettingLastError(seam::kWriteFile)) return false;
   DWORD written = 0;
   return ::WriteFile(handle_, data, static_cast<DWORD>(size), &written, nullptr) != FALSE;
 }
 
 std::optional<std::uint32_t> File::Read(void* buffer, std::uint32_t size) {
-  unsigned long error = 0;
-  if (!handle_) return std::nullopt;
-  if (seam::Trip(seam::kReadFile, &error)) {
-    ::SetLastError(error);
-    return std::nullopt;
-  }
+  if (!handle_ || seam::TripSettingLastError(seam::kReadFile)) return std::nullopt;
   DWORD got = 0;
   if (!::ReadFile(handle_, buffer, size, &got, nullptr)) return std::nullopt;
   return got;
@@ -101,16 +82,10 @@ bool File::Close() {
   if (!handle_) return true;
   HANDLE h = handle_;
   handle_ = nullptr;
-  unsigned long error = 0;
   // An armed close still releases the handle, as a real failing close does.
-  const bool tripped = seam::Trip(seam::kCloseFile, &error);
   const bool closed = ::CloseHandle(h) != FALSE;
   seam::HandleClosed();
-  if (tripped) {
-    ::SetLastError(error);
-    return false;
-  }
-  return closed;
+  return !seam::TripSettingLastError(seam::kCloseFile) && closed;
 }
 
 }  // namespace mur::platform

@@ -25,6 +25,13 @@ bool Trip(Op op, unsigned long* error) {
   return true;
 }
 
+bool TripSettingLastError(Op op) {
+  unsigned long error = 0;
+  if (!Trip(op, &error)) return false;
+  ::SetLastError(error);
+  return true;
+}
+
 void HandleOpened() { ++g_live_handles; }
 void HandleClosed() { --g_live_handles; }
 

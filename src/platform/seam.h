@@ -36,6 +36,10 @@ enum Op : int {
 // with *error as its last-error code.
 bool Trip(Op op, unsigned long* error);
 
+// Trip() for operations that report failure through the last-error code:
+// when this call is the armed one, sets that code and returns true.
+bool TripSettingLastError(Op op);
+
 // Bookkeeping of the handles that the RAII wrappers hold.
 void HandleOpened();
 void HandleClosed();

@@ -28,4 +28,18 @@ inline std::string Index(std::uint32_t record_length) {
   return Le(1, 4) + Le(0, 1) + Le(0, 4) + Le(record_length, 4) + Le(1024, 4);
 }
 
+// One store of the record layout, as the tests address it.
+struct RecordStore {
+  const char* label;
+  const char* export_name;
+  const char* data_file;
+  const char* index_file;
+  std::string (*record)(const std::string& name);
+};
+
+inline const RecordStore kUserRecords{"user", "MUR_CsMakeUserinfoFile", "UserInfo.Data", "UserInfo.ID",
+                                      UserRecord};
+inline const RecordStore kSectionRecords{"section", "MUR_CsMakeSectionFile", "SectionInfo.Data",
+                                         "SectionInfo.ID", SectionRecord};
+
 }  // namespace murtest

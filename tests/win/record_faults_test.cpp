@@ -11,19 +11,13 @@
 namespace murtest {
 namespace {
 
-struct Store {
-  const char* label;
-  const char* export_name;
-  const char* data_file;
-  const char* index_file;
-  std::string (*record)(const std::string&);
+struct Store : RecordStore {
   int fields;  // writes of one seeding: header 2 + record fields + index 5
 };
 
 const Store kStores[] = {
-    {"user", "MUR_CsMakeUserinfoFile", "UserInfo.Data", "UserInfo.ID", UserRecord, 2 + 10 + 5},
-    {"section", "MUR_CsMakeSectionFile", "SectionInfo.Data", "SectionInfo.ID", SectionRecord,
-     2 + 4 + 5},
+    {kUserRecords, 2 + 10 + 5},
+    {kSectionRecords, 2 + 4 + 5},
 };
 
 int Seed(const Store& store, const std::string& dir, const char* name) {

@@ -12,17 +12,9 @@
 namespace murtest {
 namespace {
 
-struct Store {
-  const char* label;
-  const char* export_name;
-  const char* data_file;
-  const char* index_file;
-  std::string (*record)(const std::string&);
-};
-
-const Store kUserStore{"user", "MUR_CsMakeUserinfoFile", "UserInfo.Data", "UserInfo.ID", UserRecord};
-const Store kSectionStore{"section", "MUR_CsMakeSectionFile", "SectionInfo.Data", "SectionInfo.ID",
-                          SectionRecord};
+using Store = RecordStore;
+const Store& kUserStore = kUserRecords;
+const Store& kSectionStore = kSectionRecords;
 
 int Seed(const Store& store, const char* dir, const char* name) {
   return Mur().Get<SeedFn>(store.export_name)(dir, name);
