@@ -1,6 +1,7 @@
 #include "maintenance/copy_key_tree.h"
 
 #include <new>
+#include <optional>
 #include <string_view>
 
 #include "maintenance/key_paths.h"
@@ -77,9 +78,17 @@ long CopyRegistryTree(platform::KeyHandle root, const char* source, const char* 
                       int move_flag) {
   const std::string_view source_path = source ? source : "";
   const std::string_view destination_path = destination ? destination : "";
-  if (DestinationWithinSource(source_path, destination_path,
-                              probes::LeadBytes::From(platform::IsSystemLeadByte)))
-    return kInvalidParameter;
+  const probes::LeadBytes leads = probes::LeadBytes::From(platform::IsSystemLeadByte);
+  if (DestinationWithinSource(source_path, destination_path, leads)) return kInvalidParameter;
+  // A destination above the source receives the source's subkeys beside it:
+  // when the source itself holds a subkey of the name that leads from the
+  // destination down to it, the copy would write into the source (and a move
+  // would then delete part of the copy).
+  if (const std::optional<std::string> below = PathBelow(destination_path, source_path, leads)) {
+    RegKey clash;
+    if (RegKey::Open(root, (std::string(source_path) + "\\" + *below).c_str(), &clash) == kSuccess)
+      return kInvalidParameter;
+  }
 
   std::vector<std::string> created;
   long result;

@@ -36,13 +36,22 @@ FoldedPath Fold(std::string_view path, const probes::LeadBytes& leads) {
 
 }  // namespace
 
+std::optional<std::string> PathBelow(std::string_view ancestor, std::string_view path,
+                                     const probes::LeadBytes& leads) {
+  const FoldedPath a = Fold(ancestor, leads);
+  const FoldedPath p = Fold(path, leads);
+  const std::size_t n = a.text.size();
+  // Folding keeps every byte in place, so positions in p.text are positions in path.
+  if (n == 0) return std::string(path.substr(0, p.text.size()));
+  if (p.text == a.text) return std::string();
+  if (p.text.size() > n && p.text.compare(0, n, a.text) == 0 && p.starts[n] && p.text[n] == '\\')
+    return std::string(path.substr(n + 1, p.text.size() - n - 1));
+  return std::nullopt;
+}
+
 bool DestinationWithinSource(std::string_view source, std::string_view destination,
                              const probes::LeadBytes& leads) {
-  const FoldedPath s = Fold(source, leads);
-  const FoldedPath d = Fold(destination, leads);
-  if (s.text.empty() || d.text == s.text) return true;
-  const std::size_t n = s.text.size();
-  return d.text.size() > n && d.text.compare(0, n, s.text) == 0 && d.starts[n] && d.text[n] == '\\';
+  return PathBelow(source, destination, leads).has_value();
 }
 
 }  // namespace mur::maintenance

@@ -1,6 +1,8 @@
 // Comparing registry key paths. Platform-free.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "probes/text_search.h"
@@ -14,5 +16,11 @@ namespace mur::maintenance {
 // which every destination lies in.
 bool DestinationWithinSource(std::string_view source, std::string_view destination,
                              const probes::LeadBytes& leads);
+
+// The part of `path` below `ancestor` (in `path`'s own spelling, "" when the
+// two name the same key), compared as above; nullopt when `path` does not lie
+// in `ancestor`.
+std::optional<std::string> PathBelow(std::string_view ancestor, std::string_view path,
+                                     const probes::LeadBytes& leads);
 
 }  // namespace mur::maintenance

@@ -54,7 +54,8 @@ long RegKey::Create(KeyHandle parent, const char* path, RegKey* key, bool* creat
   if (Tripped(seam::kRegCreateKey, &result)) return result;
   HKEY h = nullptr;
   DWORD disposition = 0;
-  result = ::RegCreateKeyExA(H(parent), path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+  // A null path names the parent itself, which RegCreateKeyEx takes as "".
+  result = ::RegCreateKeyExA(H(parent), path ? path : "", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                              nullptr, &h, &disposition);
   if (result == ERROR_SUCCESS) {
     seam::HandleOpened();
@@ -79,8 +80,12 @@ long RegKey::SizeBuffers(Buffers* buffers) const {
   return ERROR_SUCCESS;
 }
 
+// How often an enumeration grows its buffers before it gives up with
+// ERROR_MORE_DATA: far more than any item that the registry holds needs.
+constexpr int kMaxGrowths = 16;
+
 long RegKey::EnumValue(unsigned long index, Buffers* buffers, Value* value) const {
-  for (;;) {
+  for (int growths = 0;; ++growths) {
     long result;
     if (Tripped(seam::kRegEnumValue, &result)) return result;
     DWORD name_size = static_cast<DWORD>(buffers->name.size());
@@ -88,7 +93,7 @@ long RegKey::EnumValue(unsigned long index, Buffers* buffers, Value* value) cons
     DWORD type = 0;
     result = ::RegEnumValueA(H(handle_), index, buffers->name.data(), &name_size, nullptr, &type,
                              buffers->data.data(), &data_size);
-    if (result == ERROR_MORE_DATA) {
+    if (result == ERROR_MORE_DATA && growths < kMaxGrowths) {
       // A value grew since the buffers were sized: make room and ask again.
       buffers->name.resize(buffers->name.size() * 2 + 256);
       buffers->data.resize(std::max<std::size_t>(data_size + 1, buffers->data.size() * 2));
@@ -111,13 +116,13 @@ long RegKey::SetValue(const Value& value) const {
 }
 
 long RegKey::EnumKey(unsigned long index, Buffers* buffers, std::string* name) const {
-  for (;;) {
+  for (int growths = 0;; ++growths) {
     long result;
     if (Tripped(seam::kRegEnumKey, &result)) return result;
     DWORD size = static_cast<DWORD>(buffers->subkey.size());
     result = ::RegEnumKeyExA(H(handle_), index, buffers->subkey.data(), &size, nullptr, nullptr,
                              nullptr, nullptr);
-    if (result == ERROR_MORE_DATA) {
+    if (result == ERROR_MORE_DATA && growths < kMaxGrowths) {
       buffers->subkey.resize(buffers->subkey.size() * 2 + 256);
       continue;
     }

@@ -58,4 +58,15 @@ TEST(MaintenancePaths, DestinationsWithinTheSource) {
   EXPECT_FALSE(DestinationWithinSource("\x83\x61", "\x83\x41", cp932));
 }
 
+TEST(MaintenancePaths, PathBelowAnAncestor) {
+  const LeadBytes cp932 = LeadBytes::CodePage932();
+  using mur::maintenance::PathBelow;
+  EXPECT_EQ(std::optional<std::string>("Child\\Grand"), PathBelow("software\\app", "Software\\App\\Child\\Grand", cp932));
+  EXPECT_EQ(std::optional<std::string>("Child"), PathBelow("Software\\App\\", "Software\\App\\Child\\", cp932));
+  EXPECT_EQ(std::optional<std::string>(""), PathBelow("Software\\App", "SOFTWARE\\APP", cp932));
+  EXPECT_EQ(std::optional<std::string>("Software\\App"), PathBelow("", "Software\\App", cp932));
+  EXPECT_EQ(std::nullopt, PathBelow("Software\\App", "Software\\Apple", cp932));
+  EXPECT_EQ(std::nullopt, PathBelow("Software\\App\\X", "Software\\App", cp932));
+}
+
 }  // namespace

@@ -156,6 +156,33 @@ TEST(RegistryCopy, IntoTheParentIsAllowed) {
   EXPECT_TRUE(p.count("child\\grand"));
 }
 
+TEST(RegistryCopy, MoveIntoTheParentKeepsEverything) {
+  TestKey t;
+  SetRegString(t.root(), t.path("p\\child"), "v", "1");
+  SetRegString(t.root(), t.path("p\\child\\grand"), "g", "2");
+  EXPECT_EQ(0, Copy(Mur(), t.root(), t.path("p\\child"), t.path("p"), 1));
+  const RegSnapshot p = Snapshot(t.root(), t.path("p"));
+  EXPECT_FALSE(p.count("child"));
+  EXPECT_EQ(Bytes(std::string("1") + '\0'), p.at("").at("v").data);
+  EXPECT_EQ(Bytes(std::string("2") + '\0'), p.at("grand").at("g").data);
+}
+
+// Copying A\B into A writes B's subkeys beside B; when B holds a subkey B,
+// that copy would land on the source itself (and a move would then delete
+// it): refused before anything is touched.
+TEST(RegistryCopy, IntoAnAncestorThatWouldOverwriteTheSourceIsRefused) {
+  TestKey t;
+  SetRegString(t.root(), t.path("A\\B"), "top", "1");
+  SetRegString(t.root(), t.path("A\\B\\B"), "inner", "2");
+  SetRegString(t.root(), t.path("A\\B\\B\\C"), "deep", "3");
+  const RegSnapshot before = Snapshot(t.root(), t.path());
+  for (int flag : {0, 1}) {
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, Copy(Mur(), t.root(), t.path("A\\B"), t.path("A"), flag));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, Copy(Mur(), t.root(), t.path("a\\b\\"), t.path("a"), flag));
+  }
+  EXPECT_EQ(before, Snapshot(t.root(), t.path()));
+}
+
 class RegistryCopyFaults : public SeamTest {};
 
 // A failure deep in the tree: the error comes back, every key the call
