@@ -25,7 +25,7 @@ test: build-native build-win64 build-win32
 	ctest --preset win64
 	ctest --preset win32
 
-bench: build-bench build-win64
+bench: build-bench build-win64 build-win32
 	sh tools/bench.sh
 
 # Each fuzz target for FUZZ_SECONDS (ctest runs them for a few seconds only).

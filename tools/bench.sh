@@ -23,3 +23,16 @@ echo "== Tree removal under Wine (build/win64)"
 "$build/wine-run" "$build/bin/removal_bench.exe" 'C:\murbench'
 echo "== Registry copy and move under Wine (build/win64)"
 "$build/wine-run" "$build/bin/registry_bench.exe"
+
+# The shipped 32-bit DLL's probe, under the 32-bit Wine.
+build32=$top/build/win32
+if [ -x "$build32/bin/probe_bench.exe" ]; then
+  prefix32=$build32/wineprefix
+  sh "$top/tools/wine-up" win32 "$prefix32"
+  mkdir -p "$prefix32/drive_c/murbench"
+  echo "== Probe under 32-bit Wine (build/win32)"
+  "$build32/wine-run" "$build32/bin/probe_bench.exe" time 'C:\murbench'
+  "$build32/wine-run" "$build32/bin/probe_bench.exe" memory 'C:\murbench'
+  rm -rf "$prefix32/drive_c/murbench"
+  sh "$top/tools/wine-down" win32 "$prefix32"
+fi
