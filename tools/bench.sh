@@ -21,6 +21,19 @@ echo "== Probe under Wine (build/win64)"
 
 echo "== Tree removal under Wine (build/win64)"
 "$build/wine-run" "$build/bin/removal_bench.exe" 'C:\murbench'
+# rm -rf on a tree of the same shape, natively, for scale.
+tree=$(mktemp -d)
+rm_ms=$(for run in 1 2 3; do
+  for a in 0 1 2; do for b in x 0 1 2 3; do for c in x 0 1 2; do
+    d=$tree/t/a$a; [ $b = x ] || d=$d/b$b; [ $b != x ] && [ $c != x ] && d=$d/c$c
+    [ $b = x ] && [ $c != x ] && continue
+    mkdir -p "$d"; for f in $(seq 0 39); do echo "small file" > "$d/file$f.txt"; done
+  done; done; done
+  s=$(date +%s%N); rm -rf "$tree/t"; e=$(date +%s%N)
+  echo $(( (e - s) / 1000 ))
+done | sort -n | sed -n 2p)
+rmdir "$tree"
+printf '    rm -rf on the same tree, natively: %d.%03d ms, for scale\n' $((rm_ms / 1000)) $((rm_ms % 1000))
 echo "== Registry copy and move under Wine (build/win64)"
 "$build/wine-run" "$build/bin/registry_bench.exe"
 
