@@ -60,6 +60,8 @@ long DeleteKeyTree(platform::KeyHandle root, const std::string& path) {
     long result = RegKey::Open(root, path.c_str(), &key);
     if (result != kSuccess) return result;
     RegKey::Buffers buffers;
+    result = key.SizeBuffers(&buffers);
+    if (result != kSuccess) return result;
     std::string child;
     // Always the first subkey: each one is gone before the next is asked for,
     // and a subkey that cannot be deleted ends the deletion.

@@ -85,6 +85,9 @@ long RegKey::SizeBuffers(Buffers* buffers) const {
 constexpr int kMaxGrowths = 16;
 
 long RegKey::EnumValue(unsigned long index, Buffers* buffers, Value* value) const {
+  // Never hand the registry an empty buffer, whether or not SizeBuffers ran.
+  if (buffers->name.size() < 2) buffers->name.resize(256);
+  if (buffers->data.empty()) buffers->data.resize(256);
   for (int growths = 0;; ++growths) {
     long result;
     if (Tripped(seam::kRegEnumValue, &result)) return result;
@@ -116,6 +119,7 @@ long RegKey::SetValue(const Value& value) const {
 }
 
 long RegKey::EnumKey(unsigned long index, Buffers* buffers, std::string* name) const {
+  if (buffers->subkey.size() < 2) buffers->subkey.resize(256);
   for (int growths = 0;; ++growths) {
     long result;
     if (Tripped(seam::kRegEnumKey, &result)) return result;
