@@ -59,8 +59,7 @@ int WINAPI MUR_GetVersion(const char* product_dir) {
 int WINAPI MUR_CheckDoubleQuotation(const char* command) {
   const std::string_view text = command ? std::string_view(command, std::strlen(command)) : "";
   return RunExport(4, [&] {
-    return mur::maintenance::QuotingClass(
-        text, mur::probes::LeadBytes::From(mur::platform::IsSystemLeadByte));
+    return mur::maintenance::QuotingClass(text, mur::platform::SystemLeadBytes());
   });
 }
 

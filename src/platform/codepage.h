@@ -1,9 +1,11 @@
 // The system's ANSI code page, as text searches need it.
 #pragma once
 
+#include "probes/text_search.h"
+
 namespace mur::platform {
 
-// Whether `b` opens a double-byte character in the system's ANSI code page.
-bool IsSystemLeadByte(unsigned char b);
+// The lead bytes of the system's ANSI code page (none in a single-byte one).
+probes::LeadBytes SystemLeadBytes();
 
 }  // namespace mur::platform

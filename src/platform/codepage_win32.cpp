@@ -4,6 +4,8 @@
 
 namespace mur::platform {
 
-bool IsSystemLeadByte(unsigned char b) { return ::IsDBCSLeadByteEx(CP_ACP, b) != FALSE; }
+probes::LeadBytes SystemLeadBytes() {
+  return probes::LeadBytes::From([](unsigned char b) { return ::IsDBCSLeadByteEx(CP_ACP, b) != FALSE; });
+}
 
 }  // namespace mur::platform

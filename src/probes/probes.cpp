@@ -5,22 +5,16 @@
 #include "probes/read_file_text.h"
 
 namespace mur::probes {
-namespace {
-
-LeadBytes SystemLeadBytes() { return LeadBytes::From(platform::IsSystemLeadByte); }
-
-}  // namespace
-
 int GetAccessMode(const std::string& product_dir) {
   const FileText file = ReadFileText(product_dir + "\\TALVINORE.INI");
   if (file.outcome != ReadOutcome::kRead) return 0;
-  return AccessModeFromText(file.bytes, SystemLeadBytes());
+  return AccessModeFromText(file.bytes, platform::SystemLeadBytes());
 }
 
 int GetVersion(const std::string& product_dir) {
   const FileText file = ReadFileText(product_dir + "\\version.txt");
   if (file.outcome != ReadOutcome::kRead) return -1;
-  return VersionFromText(file.bytes, SystemLeadBytes());
+  return VersionFromText(file.bytes, platform::SystemLeadBytes());
 }
 
 }  // namespace mur::probes

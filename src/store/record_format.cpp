@@ -18,13 +18,13 @@ std::uint32_t NameOffset(StoreKind kind) {
   return kind == StoreKind::kUser ? kUserNameOffset : kSectionNameOffset;
 }
 
-}  // namespace
-
 std::uint32_t ReadU32(const std::string& bytes, std::size_t offset) {
   std::uint32_t v = 0;
   for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes.at(offset + i));
   return v;
 }
+
+}  // namespace
 
 Fields DataHeaderFields() { return {U32(1), std::string(kDataHeaderSize - 4, '\0')}; }
 

@@ -48,6 +48,4 @@ std::optional<std::uint32_t> FirstRecordLength(StoreKind kind, const std::string
 // names of up to `max_name` bytes.
 std::uint32_t FirstRecordReadSize(StoreKind kind, std::uint32_t max_name);
 
-std::uint32_t ReadU32(const std::string& bytes, std::size_t offset);
-
 }  // namespace mur::store
