@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "probes/text_search.h"
+#include "text/search.h"
 
 namespace {
 
-using mur::probes::LeadBytes;
+using mur::text::LeadBytes;
 constexpr std::string_view kKey = "ACCESS_MODE";
 
 double MedianSeconds(int runs, const std::function<void()>& work) {
@@ -102,10 +102,10 @@ int main() {
       std::string text = MakeText(kSize, dbcs, 42);
       if (keys) PlantKeys(&text, keys);
       const std::size_t want = MemmemLast(text);
-      const std::size_t got = mur::probes::FindLast(text, kKey, leads);
+      const std::size_t got = mur::text::FindLast(text, kKey, leads);
       if (got != want) std::printf("  MISMATCH: %zu vs %zu\n", got, want);
       const double ref = MedianSeconds(kRuns, [&] { sink = sink + MemmemLast(text); });
-      const double ours = MedianSeconds(kRuns, [&] { sink = sink + mur::probes::FindLast(text, kKey, leads); });
+      const double ours = MedianSeconds(kRuns, [&] { sink = sink + mur::text::FindLast(text, kKey, leads); });
       std::printf("  %-22s %-16s memmem %7.1f ms  ours %7.1f ms  %6.0f MB/s  ratio %.2f\n",
                   dbcs ? "code page 932 rule," : "single-byte rule,",
                   dbcs ? (keys ? "half DBCS, 1e6 keys" : "half DBCS, no key")
@@ -121,7 +121,7 @@ int main() {
   std::string small = MakeText(4u << 20, false, 7);
   PlantKeys(&small, 100000);
   const LeadBytes single;
-  const double ours = MedianSeconds(kRuns, [&] { sink = sink + mur::probes::FindLast(small, kKey, single); });
+  const double ours = MedianSeconds(kRuns, [&] { sink = sink + mur::text::FindLast(small, kKey, single); });
   const double naive = MedianSeconds(1, [&] { sink = sink + NaiveCopyLast(small); });
   std::printf("Copying the remainder after every match, 4 MiB with 100,000 keys: %.1f ms, "
               "one pass %.2f ms: %.0f times slower\n",

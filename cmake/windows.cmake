@@ -11,38 +11,30 @@ add_compile_options(-Wall -Wextra)
 # Everything the programs need is linked in: a clean Windows has no MinGW runtime.
 set(MUR_STATIC_LINK -static -static-libgcc -static-libstdc++)
 
-add_library(mur_objects OBJECT
-  ${MUR_PORTABLE_SOURCES}
-  src/exports/exports.cpp
-  src/maintenance/copy_key_tree.cpp
-  src/maintenance/remove_tree.cpp
-  src/platform/codepage_win32.cpp
-  src/platform/directory_win32.cpp
-  src/platform/file_win32.cpp
-  src/platform/registry_win32.cpp
-  src/platform/seam.cpp
-  src/platform/seam_exports.cpp
-  src/platform/xp_runtime.cpp
-  src/probes/probes.cpp
-  src/probes/read_file_text.cpp
-  src/store/record_files.cpp
-  src/store/text_files.cpp
-)
-target_include_directories(mur_objects PUBLIC ${CMAKE_SOURCE_DIR}/src)
-target_compile_definitions(mur_objects PRIVATE ${MUR_XP_DEFINITIONS})
-target_link_libraries(mur_objects PUBLIC advapi32)
+include(cmake/layers.cmake)
+foreach(layer text platform store probes maintenance exports)
+  target_compile_definitions(mur_${layer} PRIVATE ${MUR_XP_DEFINITIONS})
+endforeach()
+target_include_directories(mur_exports PUBLIC ${CMAKE_SOURCE_DIR}/include)
+target_link_libraries(mur_platform PUBLIC advapi32)
 
 # The shipped library: exactly the exports of MUR.def, undecorated.
-add_library(MUR SHARED $<TARGET_OBJECTS:mur_objects> src/exports/MUR.def src/resources/MUR.rc)
-# The test twin: the same objects, with the fault seam's controls exported too.
+add_library(MUR SHARED src/exports/MUR.def src/resources/MUR.rc src/platform/xp_runtime.cpp)
+# The test twin: the same layers and the fault seam's controls, which it
+# exports too.
 file(READ src/exports/MUR.def MUR_DEF_TEXT)
 string(REPLACE "LIBRARY MUR.dll" "LIBRARY MUR_seam.dll" MUR_SEAM_DEF_TEXT "${MUR_DEF_TEXT}")
 string(APPEND MUR_SEAM_DEF_TEXT "  MURSeam_Arm\n  MURSeam_Delay\n  MURSeam_Reset\n  MURSeam_Calls\n  MURSeam_LiveHandles\n")
 file(WRITE ${CMAKE_BINARY_DIR}/MUR_seam.def "${MUR_SEAM_DEF_TEXT}")
-add_library(MUR_seam SHARED $<TARGET_OBJECTS:mur_objects> ${CMAKE_BINARY_DIR}/MUR_seam.def
-  src/resources/MUR.rc)
+add_library(MUR_seam SHARED src/platform/seam_controls.cpp ${CMAKE_BINARY_DIR}/MUR_seam.def
+  src/resources/MUR.rc src/platform/xp_runtime.cpp)
+target_compile_definitions(MUR_seam PRIVATE ${MUR_XP_DEFINITIONS})
+target_compile_options(MUR_seam PRIVATE ${MUR_LIBRARY_FLAGS})
 
 foreach(dll MUR MUR_seam)
+  # The exports' objects are linked whole: nothing in the DLL refers to them.
+  target_link_libraries(${dll} PRIVATE -Wl,--whole-archive mur_exports -Wl,--no-whole-archive
+    mur_store mur_probes mur_maintenance mur_platform mur_text)
   set_target_properties(${dll} PROPERTIES PREFIX "" IMPORT_PREFIX "lib")
   target_link_options(${dll} PRIVATE ${MUR_STATIC_LINK} -s -Wl,--kill-at -Wl,--enable-stdcall-fixup)
 endforeach()
@@ -51,11 +43,10 @@ endforeach()
 add_executable(murhost
   tools/murhost/murhost.cpp
   tools/murhost/inspect.cpp
-  src/store/record_format.cpp
 )
-target_include_directories(murhost PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools)
+target_include_directories(murhost PRIVATE ${CMAKE_SOURCE_DIR}/tools ${CMAKE_SOURCE_DIR}/include)
 target_compile_definitions(murhost PRIVATE ${MUR_XP_DEFINITIONS})
-target_link_libraries(murhost PRIVATE user32)
+target_link_libraries(murhost PRIVATE user32 mur_store)
 target_link_options(murhost PRIVATE ${MUR_STATIC_LINK})
 add_dependencies(murhost MUR)
 

@@ -1,21 +1,32 @@
-// The frame every export runs in: text arguments are copied into strings the
-// call owns (a null pointer is the empty text), and no exception or failure
-// leaves the export other than as its failure value.
+// The frame every export runs in. Narrow text exists only here: a path
+// argument is converted once from the system's ANSI code page to UTF-16 and
+// the operation sees only that; a name or command that is data, not a path,
+// stays the caller's bytes. Nothing inside throws: every failure, an
+// exhausted allocation included, comes back as the export's failure value.
 #pragma once
 
-#include <string>
+#include <windows.h>
+
+#include <cstring>
+#include <string_view>
+
+#include "platform/codepage.h"
+#include "text/buffer.h"
 
 namespace mur::exports {
 
-inline std::string TextArg(const char* text) { return text ? std::string(text) : std::string(); }
+// The caller's bytes, read in place during the call (null is the empty text).
+inline std::string_view NarrowArg(const char* text) {
+  return text ? std::string_view(text, std::strlen(text)) : std::string_view();
+}
 
+// Runs body(path) with `narrow_path` in UTF-16; `failure_value` when the
+// conversion fails.
 template <class Body>
-int RunExport(int failure_value, Body&& body) noexcept {
-  try {
-    return body();
-  } catch (...) {
-    return failure_value;
-  }
+int WithWidePath(const char* narrow_path, int failure_value, Body body) {
+  text::Wide path;
+  if (platform::WideFromSystem(narrow_path, &path) != ERROR_SUCCESS) return failure_value;
+  return body(path.view());
 }
 
 }  // namespace mur::exports

@@ -80,7 +80,7 @@ long CopyRegistryTree(platform::KeyHandle root, const char* source, const char* 
                       int move_flag) {
   const std::string_view source_path = source ? source : "";
   const std::string_view destination_path = destination ? destination : "";
-  const probes::LeadBytes leads = platform::SystemLeadBytes();
+  const text::LeadBytes leads = platform::SystemLeadBytes();
   if (DestinationWithinSource(source_path, destination_path, leads)) return kInvalidParameter;
   // A destination above the source receives the source's subkeys beside it:
   // when the source itself holds a subkey of the name that leads from the

@@ -13,7 +13,7 @@ struct FoldedPath {
 // Single-byte letters folded to upper case and trailing backslashes dropped,
 // walking the path a character at a time (0x5C can be the trail byte of a
 // double-byte character in code page 932).
-FoldedPath Fold(std::string_view path, const probes::LeadBytes& leads) {
+FoldedPath Fold(std::string_view path, const text::LeadBytes& leads) {
   FoldedPath f;
   std::size_t end_without_separators = 0;
   for (std::size_t i = 0; i < path.size();) {
@@ -37,7 +37,7 @@ FoldedPath Fold(std::string_view path, const probes::LeadBytes& leads) {
 }  // namespace
 
 std::optional<std::string> PathBelow(std::string_view ancestor, std::string_view path,
-                                     const probes::LeadBytes& leads) {
+                                     const text::LeadBytes& leads) {
   const FoldedPath a = Fold(ancestor, leads);
   const FoldedPath p = Fold(path, leads);
   const std::size_t n = a.text.size();
@@ -50,7 +50,7 @@ std::optional<std::string> PathBelow(std::string_view ancestor, std::string_view
 }
 
 bool DestinationWithinSource(std::string_view source, std::string_view destination,
-                             const probes::LeadBytes& leads) {
+                             const text::LeadBytes& leads) {
   return PathBelow(source, destination, leads).has_value();
 }
 

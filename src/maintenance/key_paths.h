@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "probes/text_search.h"
+#include "text/search.h"
 
 namespace mur::maintenance {
 
@@ -15,12 +15,12 @@ namespace mur::maintenance {
 // with trailing backslashes ignored. An empty source names the root itself,
 // which every destination lies in.
 bool DestinationWithinSource(std::string_view source, std::string_view destination,
-                             const probes::LeadBytes& leads);
+                             const text::LeadBytes& leads);
 
 // The part of `path` below `ancestor` (in `path`'s own spelling, "" when the
 // two name the same key), compared as above; nullopt when `path` does not lie
 // in `ancestor`.
 std::optional<std::string> PathBelow(std::string_view ancestor, std::string_view path,
-                                     const probes::LeadBytes& leads);
+                                     const text::LeadBytes& leads);
 
 }  // namespace mur::maintenance

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "probes/text_search.h"
+#include "text/search.h"
 
 namespace mur::maintenance {
 
@@ -15,6 +15,6 @@ inline constexpr std::size_t kOpeningQuoteIndex = 26;
 // quote is the first double quote, at index 26; the closing one is the last
 // double quote, as the last byte (for the empty command, -1 == -1 holds).
 // Both searches step over double-byte characters.
-int QuotingClass(std::string_view command, const probes::LeadBytes& leads);
+int QuotingClass(std::string_view command, const text::LeadBytes& leads);
 
 }  // namespace mur::maintenance

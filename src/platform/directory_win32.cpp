@@ -39,11 +39,11 @@ DirListing::~DirListing() { Close(); }
 
 DirListing DirListing::Open(const std::string& pattern) {
   DirListing listing;
-  if (seam::TripSettingLastError(seam::kFindFirst)) return listing;
+  if (seam::TrippedSettingLastError(seam::kFindFirst)) return listing;
   WIN32_FIND_DATAA data;
   HANDLE h = ::FindFirstFileA(pattern.c_str(), &data);
   if (h == INVALID_HANDLE_VALUE) return listing;
-  seam::HandleOpened();
+  seam::Opened();
   listing.handle_ = h;
   listing.first_pending_ = true;
   listing.first_ = FromAttributes(data.cFileName, data.dwFileAttributes);
@@ -57,7 +57,7 @@ bool DirListing::Next(DirEntry* entry) {
     *entry = std::move(first_);
     return true;
   }
-  if (seam::TripSettingLastError(seam::kFindNext)) return false;
+  if (seam::TrippedSettingLastError(seam::kFindNext)) return false;
   WIN32_FIND_DATAA data;
   if (!::FindNextFileA(handle_, &data)) return false;
   *entry = FromAttributes(data.cFileName, data.dwFileAttributes);
@@ -67,7 +67,7 @@ bool DirListing::Next(DirEntry* entry) {
 void DirListing::Close() {
   if (!handle_) return;
   ::FindClose(handle_);
-  seam::HandleClosed();
+  seam::Closed();
   handle_ = nullptr;
 }
 
@@ -86,11 +86,11 @@ std::optional<std::string> FullPath(const std::string& path) {
 }
 
 bool RemoveFile(const std::string& path) {
-  return !seam::TripSettingLastError(seam::kDeleteFile) && ::DeleteFileA(path.c_str()) != FALSE;
+  return !seam::TrippedSettingLastError(seam::kDeleteFile) && ::DeleteFileA(path.c_str()) != FALSE;
 }
 
 bool RemoveEmptyDirectory(const std::string& path) {
-  return !seam::TripSettingLastError(seam::kRemoveDirectory) && ::RemoveDirectoryA(path.c_str()) != FALSE;
+  return !seam::TrippedSettingLastError(seam::kRemoveDirectory) && ::RemoveDirectoryA(path.c_str()) != FALSE;
 }
 
 }  // namespace mur::platform

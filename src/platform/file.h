@@ -1,14 +1,24 @@
-// Files, as the library's operations open them. The only code that touches
-// the operating system's file functions; every handle is owned by a File and
-// closed on every path.
+// Files, as the stores and the probes open them: UTF-16 paths, results as
+// Win32 error codes (ERROR_SUCCESS when the call succeeded), every handle
+// owned by a UniqueHandle.
 #pragma once
+
+#include <windows.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
-#include <string>
+
+#include "platform/unique.h"
 
 namespace mur::platform {
+
+// A kernel handle (file or directory); null owns nothing.
+struct HandleTraits {
+  using Pointer = HANDLE;
+  static HANDLE Invalid() { return nullptr; }
+  static unsigned long Close(HANDLE handle);
+};
+using UniqueHandle = Unique<HandleTraits>;
 
 enum class FileMode {
   // Read and write, no sharing, created when absent, never truncated
@@ -21,37 +31,16 @@ enum class FileMode {
   kReadExclusive,
 };
 
-class File {
- public:
-  File() = default;
-  File(File&& other) noexcept;
-  File& operator=(File&& other) noexcept;
-  File(const File&) = delete;
-  File& operator=(const File&) = delete;
-  ~File();
+DWORD OpenFileHandle(const wchar_t* path, FileMode mode, UniqueHandle* file);
 
-  // Opens `path` (narrow text in the system code page). Check IsOpen().
-  static File Open(const std::string& path, FileMode mode);
+// The file's size. A low half of 0xFFFFFFFF always counts as a failed read,
+// whatever the high half.
+DWORD FileSize(HANDLE file, std::uint64_t* size);
 
-  bool IsOpen() const { return handle_ != nullptr; }
+// One write call at the current position (the end, for kAppendDenyWrite).
+DWORD WriteBytes(HANDLE file, const void* data, std::size_t size);
 
-  // The file's size; nullopt when the size cannot be read. A low half of
-  // 0xFFFFFFFF always counts as a failed read, whatever the high half.
-  std::optional<std::uint64_t> Size();
-
-  // One write call at the current position (the end, for kAppendDenyWrite).
-  bool Write(const void* data, std::size_t size);
-
-  // One read call of up to `size` bytes; the count read, or nullopt.
-  std::optional<std::uint32_t> Read(void* buffer, std::uint32_t size);
-
-  // Closes the handle; false when the platform reports a failed close (the
-  // handle is released either way). Closing a closed File is a no-op (true).
-  bool Close();
-
- private:
-  explicit File(void* handle) : handle_(handle) {}
-  void* handle_ = nullptr;
-};
+// One read call of up to `size` bytes; *got is the count read.
+DWORD ReadBytes(HANDLE file, void* buffer, std::uint32_t size, std::uint32_t* got);
 
 }  // namespace mur::platform

@@ -1,34 +1,23 @@
 #include "platform/file.h"
 
-#include <windows.h>
-
 #include "platform/seam.h"
 
 namespace mur::platform {
-namespace {
 
-void CloseRaw(HANDLE h) {
-  ::CloseHandle(h);
-  seam::HandleClosed();
+unsigned long HandleTraits::Close(HANDLE handle) {
+  // An armed close still releases the handle, as a real failing close does.
+  const bool closed = ::CloseHandle(handle) != FALSE;
+  const DWORD error = closed ? ERROR_SUCCESS : ::GetLastError();
+  seam::Closed();
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kCloseFile, &armed)) return armed;
+  return error;
 }
 
-}  // namespace
-
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = nullptr;
-  }
-  return *this;
-}
-
-File::~File() { Close(); }
-
-File File::Open(const std::string& path, FileMode mode) {
-  if (seam::TripSettingLastError(seam::kOpenFile)) return File();
+DWORD OpenFileHandle(const wchar_t* path, FileMode mode, UniqueHandle* file) {
+  file->reset();
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kOpenFile, &armed)) return armed;
   DWORD access = GENERIC_READ | GENERIC_WRITE;
   DWORD share = 0;
   DWORD disposition = OPEN_ALWAYS;
@@ -44,48 +33,51 @@ File File::Open(const std::string& path, FileMode mode) {
       break;
   }
   SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE h = ::CreateFileA(path.c_str(), access, share, &inheritable, disposition,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return File();
-  seam::HandleOpened();
+  const HANDLE h =
+      ::CreateFileW(path, access, share, &inheritable, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return ::GetLastError();
+  seam::Opened();
+  file->reset(h);
   if (mode == FileMode::kAppendDenyWrite &&
-      ::SetFilePointer(h, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
-      ::GetLastError() != NO_ERROR) {
-    CloseRaw(h);
-    return File();
+      ::SetFilePointer(h, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER) {
+    const DWORD error = ::GetLastError();
+    if (error != NO_ERROR) {
+      file->reset();
+      return error;
+    }
   }
-  return File(h);
+  return ERROR_SUCCESS;
 }
 
-std::optional<std::uint64_t> File::Size() {
-  if (!handle_ || seam::TripSettingLastError(seam::kFileSize)) return std::nullopt;
+DWORD FileSize(HANDLE file, std::uint64_t* size) {
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kFileSize, &armed)) return armed;
   DWORD high = 0;
-  const DWORD low = ::GetFileSize(handle_, &high);
-  if (low == INVALID_FILE_SIZE) return std::nullopt;
-  return (static_cast<std::uint64_t>(high) << 32) | low;
+  const DWORD low = ::GetFileSize(file, &high);
+  if (low == INVALID_FILE_SIZE) {
+    const DWORD error = ::GetLastError();
+    return error != NO_ERROR ? error : ERROR_FILE_TOO_LARGE;
+  }
+  *size = (static_cast<std::uint64_t>(high) << 32) | low;
+  return ERROR_SUCCESS;
 }
 
-bool File::Write(const void* data, std::size_t size) {
-  if (!handle_ || size > MAXDWORD || seam::TripSettingLastError(seam::kWriteFile)) return false;
+DWORD WriteBytes(HANDLE file, const void* data, std::size_t size) {
+  if (size > MAXDWORD) return ERROR_INVALID_PARAMETER;
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kWriteFile, &armed)) return armed;
   DWORD written = 0;
-  return ::WriteFile(handle_, data, static_cast<DWORD>(size), &written, nullptr) != FALSE;
+  if (!::WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr)) return ::GetLastError();
+  return ERROR_SUCCESS;
 }
 
-std::optional<std::uint32_t> File::Read(void* buffer, std::uint32_t size) {
-  if (!handle_ || seam::TripSettingLastError(seam::kReadFile)) return std::nullopt;
-  DWORD got = 0;
-  if (!::ReadFile(handle_, buffer, size, &got, nullptr)) return std::nullopt;
-  return got;
-}
-
-bool File::Close() {
-  if (!handle_) return true;
-  HANDLE h = handle_;
-  handle_ = nullptr;
-  // An armed close still releases the handle, as a real failing close does.
-  const bool closed = ::CloseHandle(h) != FALSE;
-  seam::HandleClosed();
-  return !seam::TripSettingLastError(seam::kCloseFile) && closed;
+DWORD ReadBytes(HANDLE file, void* buffer, std::uint32_t size, std::uint32_t* got) {
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kReadFile, &armed)) return armed;
+  DWORD read = 0;
+  if (!::ReadFile(file, buffer, size, &read, nullptr)) return ::GetLastError();
+  *got = read;
+  return ERROR_SUCCESS;
 }
 
 }  // namespace mur::platform

@@ -14,7 +14,7 @@ HKEY H(KeyHandle k) { return static_cast<HKEY>(k); }
 // An armed seam call fails with its error code, as the registry reports one.
 bool Tripped(seam::Op op, long* result) {
   unsigned long error = 0;
-  if (!seam::Trip(op, &error)) return false;
+  if (!seam::Tripped(op, &error)) return false;
   *result = static_cast<long>(error);
   return true;
 }
@@ -41,7 +41,7 @@ long RegKey::Open(KeyHandle parent, const char* path, RegKey* key) {
   HKEY h = nullptr;
   result = ::RegOpenKeyExA(H(parent), path, 0, KEY_READ, &h);
   if (result == ERROR_SUCCESS) {
-    seam::HandleOpened();
+    seam::Opened();
     key->handle_ = h;
   }
   return result;
@@ -58,7 +58,7 @@ long RegKey::Create(KeyHandle parent, const char* path, RegKey* key, bool* creat
   result = ::RegCreateKeyExA(H(parent), path ? path : "", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                              nullptr, &h, &disposition);
   if (result == ERROR_SUCCESS) {
-    seam::HandleOpened();
+    seam::Opened();
     key->handle_ = h;
     *created = disposition == REG_CREATED_NEW_KEY;
   }
@@ -139,9 +139,9 @@ long RegKey::EnumKey(unsigned long index, Buffers* buffers, std::string* name) c
 void RegKey::Close() {
   if (!handle_) return;
   unsigned long ignored = 0;
-  seam::Trip(seam::kRegCloseKey, &ignored);  // counted only: a close is not failed
+  seam::Tripped(seam::kRegCloseKey, &ignored);  // counted only: a close is not failed
   ::RegCloseKey(H(handle_));
-  seam::HandleClosed();
+  seam::Closed();
   handle_ = nullptr;
 }
 

@@ -1,26 +1,29 @@
 // Fault seam of the platform layer.
 //
-// Every operating-system call that platform/ makes first asks Trip() whether
-// it should fail. Nothing arms the seam in normal use, so Trip() is a counter
-// increment and a false. The test build of the library exports the arming
-// functions (seam_exports.cpp) so that tests can make the Nth call of one
-// operation fail with a chosen error code, and can count the handles that the
-// platform wrappers hold open.
+// The operating-system calls that tests make fail (those named in Op) first
+// ask Tripped(). In the shipped MUR.dll no hooks are installed and that is one
+// pointer test. The test build, MUR_seam.dll, links seam_controls.cpp, which
+// installs hooks at load and exports the controls: fail the Nth call of one
+// operation with a chosen error code, delay every call of one, count the
+// calls, and count the handles that the platform's owners hold open.
 #pragma once
 
 namespace mur::platform::seam {
 
 enum Op : int {
+  // Files: the stores and the probes.
   kOpenFile = 1,
   kFileSize,
   kWriteFile,
   kReadFile,
   kCloseFile,
-  kFindFirst,
+  // Directory tree removal.
+  kFindFirst = 10,
   kFindNext,
   kDeleteFile,
   kRemoveDirectory,
-  kRegOpenKey,
+  // Registry key tree copy.
+  kRegOpenKey = 30,
   kRegCreateKey,
   kRegQueryInfoKey,
   kRegEnumValue,
@@ -28,29 +31,33 @@ enum Op : int {
   kRegEnumKey,
   kRegDeleteKey,
   kRegCloseKey,
+  // Every Buffer allocation (text/buffer.h).
+  kAllocate = 50,
   kOpCount
 };
 
-// Counts a call of `op`, after waiting the delay set for it, if any. Returns
-// true when this call is the armed one; the caller then fails the operation
-// with *error as its last-error code.
-bool Trip(Op op, unsigned long* error);
+struct Hooks {
+  // Counts a call of `op`, after its delay if one is set; true when this call
+  // is the armed one, which then fails with *error.
+  bool (*trip)(Op op, unsigned long* error);
+  void (*opened)();
+  void (*closed)();
+};
 
-// Trip() for operations that report failure through the last-error code:
-// when this call is the armed one, sets that code and returns true.
-bool TripSettingLastError(Op op);
+// Null unless the seam controls are linked in.
+extern const Hooks* g_hooks;
 
-// Bookkeeping of the handles that the RAII wrappers hold.
-void HandleOpened();
-void HandleClosed();
+inline bool Tripped(Op op, unsigned long* error) { return g_hooks && g_hooks->trip(op, error); }
+// Tripped() for calls that report failure through the last-error code: sets
+// that code when this call is the armed one.
+bool TrippedSettingLastError(Op op);
 
-// Arming, reading and resetting (reached from tests through seam_exports.cpp).
-void Arm(Op op, long nth_call, unsigned long error);
-// Makes every call of `op` wait `milliseconds` first (0: no wait), which
-// widens the windows that concurrent callers race through.
-void Delay(Op op, unsigned long milliseconds);
-void Reset();
-long Calls(Op op);
-long LiveHandles();
+// Bookkeeping of the handles that the platform's owners hold.
+inline void Opened() {
+  if (g_hooks) g_hooks->opened();
+}
+inline void Closed() {
+  if (g_hooks) g_hooks->closed();
+}
 
 }  // namespace mur::platform::seam

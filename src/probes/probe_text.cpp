@@ -1,12 +1,17 @@
 #include "probes/probe_text.h"
 
+#include "text/search.h"
+
 namespace mur::probes {
 namespace {
 
-std::string_view AfterSpace(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && IsProbeSpace(static_cast<unsigned char>(text[i]))) ++i;
-  return text.substr(i);
+using text::kNotFound;
+
+// What follows `at` in `text`, white space skipped.
+std::string_view RestAfter(std::string_view text, std::size_t at) {
+  text.remove_prefix(at);
+  while (!text.empty() && IsProbeSpace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
+  return text;
 }
 
 int DigitAt(std::string_view text, std::size_t index) {
@@ -19,12 +24,12 @@ int DigitAt(std::string_view text, std::size_t index) {
 
 bool IsProbeSpace(unsigned char c) { return c == ' ' || (c >= 9 && c <= 13); }
 
-int AccessModeFromText(std::string_view bytes, const LeadBytes& leads) {
+int AccessModeFromText(std::string_view bytes, const text::LeadBytes& leads) {
   static constexpr std::string_view kKey = "ACCESS_MODE";
-  const std::string_view text = UntilZero(bytes);
-  const std::size_t at = FindLast(text, kKey, leads);
+  const std::string_view text = text::UntilZero(bytes);
+  const std::size_t at = text::FindLast(text, kKey, leads);
   if (at == kNotFound) return 0;
-  const std::string_view rest = AfterSpace(text.substr(at + kKey.size()));
+  const std::string_view rest = RestAfter(text, at + kKey.size());
   if (rest.empty()) return 0;
   switch (rest[0]) {
     case '1':
@@ -36,12 +41,12 @@ int AccessModeFromText(std::string_view bytes, const LeadBytes& leads) {
   }
 }
 
-int VersionFromText(std::string_view bytes, const LeadBytes& leads) {
+int VersionFromText(std::string_view bytes, const text::LeadBytes& leads) {
   static constexpr std::string_view kKey = "Ver";
-  const std::string_view text = UntilZero(bytes);
-  const std::size_t at = FindFirst(text, kKey, leads);
+  const std::string_view text = text::UntilZero(bytes);
+  const std::size_t at = text::FindFirst(text, kKey, leads);
   if (at == kNotFound) return -1;
-  const std::string_view rest = AfterSpace(text.substr(at + kKey.size()));
+  const std::string_view rest = RestAfter(text, at + kKey.size());
   return DigitAt(rest, 0) * 10 + DigitAt(rest, 2);
 }
 

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "probes/text_search.h"
+#include "text/lead_bytes.h"
 
 namespace mur::probes {
 
@@ -14,12 +14,12 @@ bool IsProbeSpace(unsigned char c);
 // The access mode in a settings file's bytes: the digit 0, 1 or 2 that
 // follows, after white space only, the last "ACCESS_MODE" before the first
 // zero byte; 0 for anything else.
-int AccessModeFromText(std::string_view bytes, const LeadBytes& leads);
+int AccessModeFromText(std::string_view bytes, const text::LeadBytes& leads);
 
 // The version in a version file's bytes: after the first "Ver" and white
 // space, the digits at index 0 and 2 (any other byte counts 0, as does an
 // index past the end), as major * 10 + minor; -1 when there is no "Ver"
 // before the first zero byte.
-int VersionFromText(std::string_view bytes, const LeadBytes& leads);
+int VersionFromText(std::string_view bytes, const text::LeadBytes& leads);
 
 }  // namespace mur::probes

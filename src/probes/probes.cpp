@@ -5,16 +5,27 @@
 #include "probes/read_file_text.h"
 
 namespace mur::probes {
-int GetAccessMode(const std::string& product_dir) {
-  const FileText file = ReadFileText(product_dir + "\\TALVINORE.INI");
-  if (file.outcome != ReadOutcome::kRead) return 0;
-  return AccessModeFromText(file.bytes, platform::SystemLeadBytes());
+namespace {
+
+// Reads product_dir + tail; false when it cannot be read or is empty.
+bool ReadProductFile(std::wstring_view product_dir, std::wstring_view tail, text::Bytes* bytes) {
+  text::Wide path;
+  return path.Append(product_dir) && path.Append(tail) &&
+         ReadFileText(path.c_str(), bytes) == ReadOutcome::kRead;
 }
 
-int GetVersion(const std::string& product_dir) {
-  const FileText file = ReadFileText(product_dir + "\\version.txt");
-  if (file.outcome != ReadOutcome::kRead) return -1;
-  return VersionFromText(file.bytes, platform::SystemLeadBytes());
+}  // namespace
+
+int GetAccessMode(std::wstring_view product_dir) {
+  text::Bytes bytes;
+  if (!ReadProductFile(product_dir, L"\\TALVINORE.INI", &bytes)) return 0;
+  return AccessModeFromText(bytes.view(), platform::SystemLeadBytes());
+}
+
+int GetVersion(std::wstring_view product_dir) {
+  text::Bytes bytes;
+  if (!ReadProductFile(product_dir, L"\\version.txt", &bytes)) return -1;
+  return VersionFromText(bytes.view(), platform::SystemLeadBytes());
 }
 
 }  // namespace mur::probes

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
+#include <string_view>
 
 #include "store/record_format.h"
 
@@ -22,18 +22,19 @@ struct DataStepResult {
 };
 
 // Seed-if-empty of one data file with the header and the first record.
-DataStepResult SeedUserDataFile(const std::string& path, const std::string& name);
-DataStepResult SeedSectionDataFile(const std::string& path, const std::string& name);
+DataStepResult SeedUserDataFile(const wchar_t* path, std::string_view name);
+DataStepResult SeedSectionDataFile(const wchar_t* path, std::string_view name);
 
 // Seed-if-empty of one index file with the entry of a first record of
 // `record_length` bytes. Returns 1 (seeded or already present) or 0.
-int SeedIndexFile(const std::string& path, std::uint32_t record_length);
+int SeedIndexFile(const wchar_t* path, std::uint32_t record_length);
 
 // The length of the first record of an existing data file, read from its
 // bytes; nullopt when the file cannot be read or holds no whole first record.
-std::optional<std::uint32_t> ReadFirstRecordLength(const std::string& path, StoreKind kind);
+std::optional<std::uint32_t> ReadFirstRecordLength(const wchar_t* path, StoreKind kind);
 
-// The whole export flow for one store under `product_dir`. Returns 1 or 0.
-int SeedRecordStore(StoreKind kind, const std::string& product_dir, const std::string& name);
+// The whole export flow for one store under `product_dir` (UTF-16), with the
+// name as narrow bytes. Returns 1 or 0.
+int SeedRecordStore(StoreKind kind, std::wstring_view product_dir, std::string_view name);
 
 }  // namespace mur::store

@@ -3,22 +3,30 @@
 #include "store/store_name.h"
 
 namespace mur::store {
+namespace {
 
-bool IsValidTextName(const std::string& name) {
-  return IsValidStoreName(name) && name.find_first_of(",\r\n") == std::string::npos;
+bool AppendWithCrLf(std::string_view part, text::Bytes* out) {
+  for (char c : part) {
+    if (c == '\n' && !out->Append('\r')) return false;
+    if (!out->Append(c)) return false;
+  }
+  return true;
 }
 
-std::string TextSeedLine(const char* line_template, const std::string& name) {
-  std::string line = line_template;
-  const std::size_t slot = line.find("%s");
-  if (slot != std::string::npos) line.replace(slot, 2, name);
-  std::string out;
-  out.reserve(line.size() + 2);
-  for (char c : line) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
+}  // namespace
+
+bool IsValidTextName(std::string_view name) {
+  return IsValidStoreName(name) && name.find_first_of(",\r\n") == std::string_view::npos;
+}
+
+bool TextSeedLine(std::string_view line_template, std::string_view name, text::Bytes* line) {
+  line->Clear();
+  const std::size_t slot = line_template.find("%s");
+  if (slot == std::string_view::npos) return AppendWithCrLf(line_template, line);
+  std::string_view after = line_template;
+  after.remove_prefix(slot + 2);
+  return AppendWithCrLf(std::string_view(line_template.data(), slot), line) && AppendWithCrLf(name, line) &&
+         AppendWithCrLf(after, line);
 }
 
 }  // namespace mur::store

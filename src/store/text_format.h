@@ -2,7 +2,9 @@
 // Platform-free.
 #pragma once
 
-#include <string>
+#include <string_view>
+
+#include "text/buffer.h"
 
 namespace mur::store {
 
@@ -11,11 +13,12 @@ inline constexpr char kSectionLineTemplate[] = "10,%s\n";
 
 // A name the text layout can hold: a store name without the bytes that would
 // end a field or a line (comma, CR, LF), which the layout cannot escape.
-bool IsValidTextName(const std::string& name);
+bool IsValidTextName(std::string_view name);
 
-// The bytes of a seeded line: the template with its %s replaced by `name`
-// taken literally (a per-cent sign in the name is a plain byte), every line
-// feed written as CR LF, as a text stream writes it.
-std::string TextSeedLine(const char* line_template, const std::string& name);
+// The bytes of a seeded line into *line: the template with its %s replaced
+// by `name` taken literally (a per-cent sign in the name is a plain byte),
+// every line feed written as CR LF, as a text stream writes it. False when
+// memory runs out.
+bool TextSeedLine(std::string_view line_template, std::string_view name, text::Bytes* line);
 
 }  // namespace mur::store

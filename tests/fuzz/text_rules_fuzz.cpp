@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   const bool cp932 = data[0] & 1;
   const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
-  const mur::probes::LeadBytes leads =
-      cp932 ? mur::probes::LeadBytes::CodePage932() : mur::probes::LeadBytes();
+  const mur::text::LeadBytes leads =
+      cp932 ? mur::text::LeadBytes::CodePage932() : mur::text::LeadBytes();
   const murtest::reference::IsLead lead =
       cp932 ? murtest::reference::Cp932Lead : murtest::reference::NoLeads;
   int got = 0, want = 0;

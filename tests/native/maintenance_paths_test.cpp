@@ -9,7 +9,7 @@ namespace {
 
 using mur::maintenance::DestinationWithinSource;
 using mur::maintenance::NamesARoot;
-using mur::probes::LeadBytes;
+using mur::text::LeadBytes;
 
 TEST(MaintenancePaths, RootsInEverySpelling) {
   for (const char* root : {"", "\\", "/", "\\\\", "C:", "c:", "C:\\", "C:/", "C:\\\\", "\\\\server",

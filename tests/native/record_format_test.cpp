@@ -12,7 +12,7 @@ using mur::store::StoreKind;
 
 std::string Join(const mur::store::Fields& fields) {
   std::string all;
-  for (const auto& f : fields) all += f;
+  for (std::size_t i = 0; i < fields.size(); ++i) all += fields[i];
   return all;
 }
 

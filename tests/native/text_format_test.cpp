@@ -6,7 +6,12 @@
 namespace {
 
 using mur::store::IsValidTextName;
-using mur::store::TextSeedLine;
+
+std::string TextSeedLine(const char* line_template, const std::string& name) {
+  mur::text::Bytes line;
+  EXPECT_TRUE(mur::store::TextSeedLine(line_template, name, &line));
+  return std::string(line.view());
+}
 
 TEST(TextFormat, SeededLines) {
   EXPECT_EQ("10000,abc,,1,1,0,,,,,\r\n", TextSeedLine(mur::store::kUserLineTemplate, "abc"));

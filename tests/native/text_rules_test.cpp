@@ -6,12 +6,12 @@
 
 #include "maintenance/quoting.h"
 #include "probes/probe_text.h"
-#include "probes/text_search.h"
+#include "text/search.h"
 #include "support/reference_text.h"
 
 namespace {
 
-using mur::probes::LeadBytes;
+using mur::text::LeadBytes;
 const LeadBytes kSingle;
 const LeadBytes k932 = LeadBytes::CodePage932();
 
@@ -111,22 +111,22 @@ TEST(TextRules, Quoting) {
 TEST(TextRules, SearchFindsOnlyCharacterStarts) {
   // "A" as the trail byte of 0x83 0x41, then a real "A".
   const std::string text = "\x83" "AA";
-  EXPECT_EQ(1u, mur::probes::FindFirst(text, "A", kSingle));
-  EXPECT_EQ(2u, mur::probes::FindFirst(text, "A", k932));
-  EXPECT_EQ(2u, mur::probes::FindLast(text, "A", kSingle));
+  EXPECT_EQ(1u, mur::text::FindFirst(text, "A", kSingle));
+  EXPECT_EQ(2u, mur::text::FindFirst(text, "A", k932));
+  EXPECT_EQ(2u, mur::text::FindLast(text, "A", kSingle));
   // Long runs of lead-byte values, odd and even, before each candidate.
   for (std::size_t run = 0; run < 40; ++run) {
     const std::string t = std::string(run, '\x81') + "key" + std::string(run, '\xE0') + "key";
     SCOPED_TRACE(run);
     const long expect = murtest::reference::FindFirst(t, "key", murtest::reference::Cp932Lead);
-    const std::size_t got = mur::probes::FindFirst(t, "key", k932);
-    EXPECT_EQ(expect, got == mur::probes::kNotFound ? -1 : static_cast<long>(got));
+    const std::size_t got = mur::text::FindFirst(t, "key", k932);
+    EXPECT_EQ(expect, got == mur::text::kNotFound ? -1 : static_cast<long>(got));
   }
   // Keys that straddle the sixteen-byte blocks of the fast path.
   for (std::size_t pad = 0; pad < 40; ++pad) {
     const std::string t = std::string(pad, '.') + "ACCESS_MODE" + std::string(pad % 7, '.');
-    EXPECT_EQ(pad, mur::probes::FindBytes(t, "ACCESS_MODE"));
-    EXPECT_EQ(mur::probes::kNotFound, mur::probes::FindBytes(t, "ACCESS_MODEX"));
+    EXPECT_EQ(pad, mur::text::FindBytes(t, "ACCESS_MODE"));
+    EXPECT_EQ(mur::text::kNotFound, mur::text::FindBytes(t, "ACCESS_MODEX"));
   }
 }
 

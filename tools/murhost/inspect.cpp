@@ -28,7 +28,7 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
 
 std::string Join(const mur::store::Fields& fields) {
   std::string all;
-  for (const std::string& f : fields) all += f;
+  for (std::size_t i = 0; i < fields.size(); ++i) all += fields[i];
   return all;
 }
 

@@ -1,4 +1,4 @@
-#include "probes/text_search.h"
+#include "text/search.h"
 
 #include <cstring>
 
@@ -7,7 +7,7 @@
 #define MUR_HAVE_SSE2_PATH 1
 #endif
 
-namespace mur::probes {
+namespace mur::text {
 namespace {
 
 // Portable search: the first byte by plain comparison, then the rest.
@@ -45,12 +45,14 @@ bool HaveSse2() {
 #if defined(__SSE2__)
   return true;
 #else
-  // 32-bit builds also run on processors without SSE2.
-  static const bool have = [] {
+  // 32-bit builds also run on processors without SSE2. Asked once; a second
+  // thread that asks at the same time stores the same answer.
+  static int have = -1;
+  if (have < 0) {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("sse2") != 0;
-  }();
-  return have;
+    have = __builtin_cpu_supports("sse2") != 0;
+  }
+  return have != 0;
 #endif
 }
 #endif
@@ -91,7 +93,7 @@ std::size_t FindBytes(std::string_view text, std::string_view key, std::size_t f
 
 std::string_view UntilZero(std::string_view bytes) {
   const std::size_t zero = FindBytes(bytes, std::string_view("\0", 1));
-  return zero == kNotFound ? bytes : bytes.substr(0, zero);
+  return zero == kNotFound ? bytes : std::string_view(bytes.data(), zero);
 }
 
 std::size_t FindFirst(std::string_view text, std::string_view key, const LeadBytes& leads) {
@@ -106,4 +108,4 @@ std::size_t FindLast(std::string_view text, std::string_view key, const LeadByte
   return last;
 }
 
-}  // namespace mur::probes
+}  // namespace mur::text
