@@ -12,10 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "mur.h"
+
 namespace {
 
 constexpr DWORD kSize = 64u << 20;
-using ProbeFn = int(WINAPI*)(const char*);
+using ProbeFn = decltype(&MUR_GetAccessMode);
 
 double Now() {
   LARGE_INTEGER f, c;

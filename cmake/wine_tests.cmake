@@ -34,7 +34,8 @@ target_compile_definitions(mur_win_tests PRIVATE _WIN32_WINNT=0x0601)
 target_link_libraries(mur_win_tests PRIVATE gtest advapi32 version user32)
 target_link_options(mur_win_tests PRIVATE ${MUR_STATIC_LINK})
 add_executable(race_worker tests/support/race_worker.cpp)
-target_include_directories(race_worker PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_BINARY_DIR}/layers/platform)
+target_include_directories(race_worker PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/tests
+  ${CMAKE_BINARY_DIR}/layers/platform)
 target_link_options(race_worker PRIVATE ${MUR_STATIC_LINK})
 add_dependencies(mur_win_tests MUR MUR_seam murhost race_worker)
 # The emulator: tools/wine-run with this build's Wine and prefix filled in.

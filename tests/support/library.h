@@ -1,5 +1,6 @@
 // Loads the built library as a setup script's host does: LoadLibraryA and
-// GetProcAddress by export name.
+// GetProcAddress by export name. The exports' types come from the public
+// header: MUR_CALL(lib, MUR_GetVersion)(dir) calls the export of `lib`.
 #pragma once
 
 #include <windows.h>
@@ -7,10 +8,15 @@
 #include <stdexcept>
 #include <string>
 
+#include "mur.h"
+#include "support/handles.h"
+
 namespace murtest {
 
-// Export signatures, as the host declares them.
-using SeedFn = int(WINAPI*)(const char*, const char*);
+// The store exports share one signature.
+using SeedFn = decltype(&MUR_CsMakeUserinfoFile);
+
+// The seam controls of MUR_seam.dll.
 using SeamArmFn = void(WINAPI*)(int, int, DWORD);
 using SeamResetFn = void(WINAPI*)();
 using SeamCountFn = int(WINAPI*)(int);
@@ -21,21 +27,20 @@ class Library {
   explicit Library(const char* file) : module_(::LoadLibraryA(file)) {
     if (!module_) throw std::runtime_error(std::string("cannot load ") + file);
   }
-  ~Library() { ::FreeLibrary(module_); }
-  Library(const Library&) = delete;
-  Library& operator=(const Library&) = delete;
 
   template <class Fn>
   Fn Get(const char* name) const {
-    FARPROC p = ::GetProcAddress(module_, name);
+    FARPROC p = ::GetProcAddress(module_.get(), name);
     if (!p) throw std::runtime_error(std::string("missing export ") + name);
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(p));
   }
-  HMODULE module() const { return module_; }
+  HMODULE module() const { return module_.get(); }
 
  private:
-  HMODULE module_;
+  Module module_;
 };
+
+#define MUR_CALL(lib, name) ((lib).Get<decltype(&::name)>(#name))
 
 // The shipped library, loaded once for the whole test program.
 inline const Library& Mur() {

@@ -35,47 +35,35 @@ std::string Quote(const std::string& arg) {
 
 Child::Child(const std::string& command_line) {
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE out_read, out_write, err_read, err_write;
-  if (!::CreatePipe(&out_read, &out_write, &inherit, 0)) throw std::runtime_error("CreatePipe");
-  if (!::CreatePipe(&err_read, &err_write, &inherit, 0)) {
-    ::CloseHandle(out_read);
-    ::CloseHandle(out_write);
+  Handle out_write, err_write;
+  if (!::CreatePipe(out_.put(), out_write.put(), &inherit, 0) ||
+      !::CreatePipe(err_.put(), err_write.put(), &inherit, 0))
     throw std::runtime_error("CreatePipe");
-  }
-  ::SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
-  ::SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
+  ::SetHandleInformation(out_.get(), HANDLE_FLAG_INHERIT, 0);
+  ::SetHandleInformation(err_.get(), HANDLE_FLAG_INHERIT, 0);
   STARTUPINFOA si{};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESTDHANDLES;
   si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-  si.hStdOutput = out_write;
-  si.hStdError = err_write;
+  si.hStdOutput = out_write.get();
+  si.hStdError = err_write.get();
   PROCESS_INFORMATION pi{};
   std::string cmd = command_line;
-  const BOOL started =
-      ::CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-  ::CloseHandle(out_write);
-  ::CloseHandle(err_write);
-  out_ = out_read;
-  err_ = err_read;
-  if (!started) throw std::runtime_error("cannot start " + command_line);
-  ::CloseHandle(pi.hThread);
-  process_ = pi.hProcess;
+  if (!::CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+    throw std::runtime_error("cannot start " + command_line);
+  // Only the child holds the pipes' write ends now: reads end when it does.
+  Handle thread(pi.hThread);
+  process_.reset(pi.hProcess);
   pid_ = pi.dwProcessId;
-}
-
-Child::~Child() {
-  for (void* h : {process_, out_, err_})
-    if (h) ::CloseHandle(h);
 }
 
 RunResult Child::Wait() {
   RunResult r;
-  std::thread err_reader(Drain, static_cast<HANDLE>(err_), &r.err);
-  Drain(out_, &r.out);
+  std::thread err_reader(Drain, err_.get(), &r.err);
+  Drain(out_.get(), &r.out);
   err_reader.join();
-  ::WaitForSingleObject(process_, INFINITE);
-  ::GetExitCodeProcess(process_, &r.exit_code);
+  ::WaitForSingleObject(process_.get(), INFINITE);
+  ::GetExitCodeProcess(process_.get(), &r.exit_code);
   return r;
 }
 

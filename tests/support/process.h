@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "support/handles.h"
+
 namespace murtest {
 
 struct RunResult {
@@ -16,17 +18,14 @@ class Child {
  public:
   // Starts `command_line` (the program path first, quoted as needed).
   explicit Child(const std::string& command_line);
-  ~Child();
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
   // Reads its output to the end and waits for it to exit.
   RunResult Wait();
   unsigned long pid() const { return pid_; }
 
  private:
-  void* process_ = nullptr;
-  void* out_ = nullptr;
-  void* err_ = nullptr;
+  Handle process_;
+  Handle out_;
+  Handle err_;
   unsigned long pid_ = 0;
 };
 

@@ -16,23 +16,24 @@
 #include <cstdlib>
 #include <string>
 
+#include "mur.h"
 #include "platform/seam.h"
+#include "support/handles.h"
 
 int main(int argc, char** argv) {
   if (argc != 6) {
     std::fprintf(stderr, "usage: race_worker EXPORT BASEDIR NAME ROUNDS TAG\n");
     return 2;
   }
-  HMODULE dll = ::LoadLibraryA("MUR_seam.dll");
-  auto delay = dll ? reinterpret_cast<void(WINAPI*)(int, DWORD)>(
-                         reinterpret_cast<void*>(::GetProcAddress(dll, "MURSeam_Delay")))
-                   : nullptr;
+  const murtest::Module dll(::LoadLibraryA("MUR_seam.dll"));
+  auto proc = [&](const char* name) {
+    return dll ? reinterpret_cast<void*>(::GetProcAddress(dll.get(), name)) : nullptr;
+  };
+  auto delay = reinterpret_cast<void(WINAPI*)(int, DWORD)>(proc("MURSeam_Delay"));
   if (delay) delay(mur::platform::seam::kWriteFile, 1);
-  auto seed = dll ? reinterpret_cast<int(WINAPI*)(const char*, const char*)>(
-                        reinterpret_cast<void*>(::GetProcAddress(dll, argv[1])))
-                  : nullptr;
+  auto seed = reinterpret_cast<decltype(&MUR_CsMakeUserinfoFile)>(proc(argv[1]));
   const std::string tag = argv[5];
-  HANDLE done = ::OpenSemaphoreA(SEMAPHORE_MODIFY_STATE, FALSE, (tag + "_done").c_str());
+  const murtest::Handle done(::OpenSemaphoreA(SEMAPHORE_MODIFY_STATE, FALSE, (tag + "_done").c_str()));
   if (!seed || !delay || !done) {
     std::fprintf(stderr, "race_worker: cannot set up (%lu)\n", ::GetLastError());
     return 2;
@@ -40,15 +41,14 @@ int main(int argc, char** argv) {
   const int rounds = std::atoi(argv[4]);
   std::string results;
   for (int k = 0; k < rounds; ++k) {
-    HANDLE go = ::OpenEventA(SYNCHRONIZE, FALSE, (tag + "_go_" + std::to_string(k)).c_str());
-    if (!go || ::WaitForSingleObject(go, 60000) != WAIT_OBJECT_0) {
+    const murtest::Handle go(::OpenEventA(SYNCHRONIZE, FALSE, (tag + "_go_" + std::to_string(k)).c_str()));
+    if (!go || ::WaitForSingleObject(go.get(), 60000) != WAIT_OBJECT_0) {
       std::fprintf(stderr, "race_worker: no start signal for round %d\n", k);
       return 2;
     }
-    ::CloseHandle(go);
     const std::string dir = std::string(argv[2]) + "\\round" + std::to_string(k);
     results += std::to_string(seed(dir.c_str(), argv[3])) + "\n";
-    ::ReleaseSemaphore(done, 1, nullptr);
+    ::ReleaseSemaphore(done.get(), 1, nullptr);
   }
   _setmode(_fileno(stdout), _O_BINARY);
   std::fputs(results.c_str(), stdout);

@@ -1,5 +1,7 @@
 #include "support/scratch.h"
 
+#include "support/handles.h"
+
 #include <atomic>
 #include <stdexcept>
 
@@ -26,24 +28,22 @@ bool FileExists(const std::string& path) {
 }
 
 std::string ReadAll(const std::string& path) {
-  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot read " + path);
+  const FileHandle h(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+  if (!h) throw std::runtime_error("cannot read " + path);
   std::string bytes;
   char buf[65536];
   DWORD got = 0;
-  while (::ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0) bytes.append(buf, got);
-  ::CloseHandle(h);
+  while (::ReadFile(h.get(), buf, sizeof buf, &got, nullptr) && got > 0) bytes.append(buf, got);
   return bytes;
 }
 
 void WriteAll(const std::string& path, const std::string& bytes) {
-  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot write " + path);
+  FileHandle h(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  if (!h) throw std::runtime_error("cannot write " + path);
   DWORD put = 0;
-  const BOOL ok = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
-  ::CloseHandle(h);
-  if (!ok || put != bytes.size()) throw std::runtime_error("short write " + path);
+  const BOOL ok = ::WriteFile(h.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
+  if (h.Close() != 0 || !ok || put != bytes.size()) throw std::runtime_error("short write " + path);
 }
 
 FILETIME LastWrite(const std::string& path) {
@@ -54,11 +54,8 @@ FILETIME LastWrite(const std::string& path) {
 }
 
 bool OpenableExclusively(const std::string& path) {
-  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  ::CloseHandle(h);
-  return true;
+  return static_cast<bool>(
+      FileHandle(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)));
 }
 
 void RemoveTreeForTest(const std::string& path) {
@@ -70,13 +67,12 @@ void RemoveTreeForTest(const std::string& path) {
     return;
   }
   WIN32_FIND_DATAA entry;
-  HANDLE find = ::FindFirstFileA((path + "\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
+  const FindHandle find(::FindFirstFileA((path + "\\*").c_str(), &entry));
+  if (find) {
     do {
       const std::string name = entry.cFileName;
       if (name != "." && name != "..") RemoveTreeForTest(path + "\\" + name);
-    } while (::FindNextFileA(find, &entry));
-    ::FindClose(find);
+    } while (::FindNextFileA(find.get(), &entry));
   }
   ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   ::RemoveDirectoryA(path.c_str());
@@ -84,9 +80,5 @@ void RemoveTreeForTest(const std::string& path) {
 
 HeldFile::HeldFile(const std::string& path, DWORD access, DWORD share)
     : handle_(::CreateFileA(path.c_str(), access, share, nullptr, OPEN_ALWAYS, 0, nullptr)) {}
-
-HeldFile::~HeldFile() {
-  if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
-}
 
 }  // namespace murtest

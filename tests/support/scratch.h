@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "support/handles.h"
+
 namespace murtest {
 
 class ScratchDir {
@@ -37,13 +39,10 @@ void RemoveTreeForTest(const std::string& path);
 class HeldFile {
  public:
   HeldFile(const std::string& path, DWORD access, DWORD share);
-  ~HeldFile();
-  HeldFile(const HeldFile&) = delete;
-  HeldFile& operator=(const HeldFile&) = delete;
-  bool ok() const { return handle_ != INVALID_HANDLE_VALUE; }
+  bool ok() const { return static_cast<bool>(handle_); }
 
  private:
-  HANDLE handle_;
+  FileHandle handle_;
 };
 
 }  // namespace murtest

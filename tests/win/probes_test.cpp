@@ -13,14 +13,8 @@
 namespace murtest {
 namespace {
 
-using ProbeFn = int(WINAPI*)(const char*);
-
-int AccessMode(const Library& lib, const std::string& dir) {
-  return lib.Get<ProbeFn>("MUR_GetAccessMode")(dir.c_str());
-}
-int Version(const Library& lib, const std::string& dir) {
-  return lib.Get<ProbeFn>("MUR_GetVersion")(dir.c_str());
-}
+int AccessMode(const Library& lib, const std::string& dir) { return MUR_CALL(lib, MUR_GetAccessMode)(dir.c_str()); }
+int Version(const Library& lib, const std::string& dir) { return MUR_CALL(lib, MUR_GetVersion)(dir.c_str()); }
 
 bool Cp932() { return ::GetACP() == 932; }
 
@@ -103,7 +97,7 @@ TEST(Probes, AbsentEmptyOrLockedFilesGiveTheFailureValue) {
   EXPECT_EQ(12, Version(Mur(), dir.path()));
   // A null or empty directory reads the root of the current drive.
   EXPECT_EQ(0, AccessMode(Mur(), ""));
-  EXPECT_EQ(-1, Mur().Get<ProbeFn>("MUR_GetVersion")(nullptr));
+  EXPECT_EQ(-1, MUR_CALL(Mur(), MUR_GetVersion)(nullptr));
 }
 
 TEST(Probes, EmptyDirectoryReadsTheCurrentDrivesRoot) {

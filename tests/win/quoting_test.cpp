@@ -8,9 +8,7 @@
 namespace murtest {
 namespace {
 
-using QuotingFn = int(WINAPI*)(const char*);
-
-int Classify(const char* command) { return Mur().Get<QuotingFn>("MUR_CheckDoubleQuotation")(command); }
+int Classify(const char* command) { return MUR_CALL(Mur(), MUR_CheckDoubleQuotation)(command); }
 
 TEST(Quoting, ClassesOfTheModelCommand) {
   const std::string prefix = "C:\\WINDOWS\\IsUn0411.exe -f";

@@ -51,11 +51,13 @@ TEST_P(Race, EightSeedersLeaveExactlyOneSeeding) {
     ASSERT_TRUE(::CreateDirectoryA((round + "\\data").c_str(), nullptr));
   }
   const std::string tag = "murrace_" + std::to_string(::GetCurrentProcessId()) + "_" + layout.export_name;
-  HANDLE done = ::CreateSemaphoreA(nullptr, 0, kWorkers * kRounds, (tag + "_done").c_str());
-  ASSERT_NE(nullptr, done);
-  std::vector<HANDLE> go;
-  for (int k = 0; k < kRounds; ++k)
-    go.push_back(::CreateEventA(nullptr, TRUE, FALSE, (tag + "_go_" + std::to_string(k)).c_str()));
+  const Handle done(::CreateSemaphoreA(nullptr, 0, kWorkers * kRounds, (tag + "_done").c_str()));
+  ASSERT_TRUE(done);
+  std::vector<Handle> go;
+  for (int k = 0; k < kRounds; ++k) {
+    go.emplace_back(::CreateEventA(nullptr, TRUE, FALSE, (tag + "_go_" + std::to_string(k)).c_str()));
+    ASSERT_TRUE(go.back());
+  }
 
   // Names of different lengths, so that two seedings mixed in one file never
   // look like one.
@@ -70,8 +72,8 @@ TEST_P(Race, EightSeedersLeaveExactlyOneSeeding) {
   std::set<std::string> names;
   for (int w = 0; w < kWorkers; ++w) names.insert(name_of(w));
   for (int k = 0; k < kRounds; ++k) {
-    ::SetEvent(go[k]);
-    for (int w = 0; w < kWorkers; ++w) ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(done, 60000));
+    ::SetEvent(go[k].get());
+    for (int w = 0; w < kWorkers; ++w) ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(done.get(), 60000));
     const std::string round = base.path() + "\\round" + std::to_string(k) + "\\data\\";
     // The store equals the seeding of exactly one of the workers' names.
     bool matched = false;
@@ -98,8 +100,6 @@ TEST_P(Race, EightSeedersLeaveExactlyOneSeeding) {
     EXPECT_EQ(kRounds, count);
   }
   EXPECT_GE(ones, kRounds);  // at least the winner of every round
-  for (HANDLE h : go) ::CloseHandle(h);
-  ::CloseHandle(done);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, Race,

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "mur.h"
 #include "murhost/inspect.h"
 
 namespace {
@@ -74,17 +75,17 @@ int CallExport(HMODULE dll, const ExportSignature& sig, const std::vector<std::s
   int result = 0;
   const std::string args = sig.args;
   if (args == "s") {
-    result = reinterpret_cast<int(WINAPI*)(const char*)>(p)(Text(a[0]));
+    result = reinterpret_cast<decltype(&MUR_GetVersion)>(p)(Text(a[0]));
   } else if (args == "ss") {
-    result = reinterpret_cast<int(WINAPI*)(const char*, const char*)>(p)(Text(a[0]), Text(a[1]));
+    result = reinterpret_cast<decltype(&MUR_CsMakeUserinfoFile)>(p)(Text(a[0]), Text(a[1]));
   } else {  // rssi
     HKEY root;
     if (!ParseRoot(a[0], &root)) return Fail("not a registry root: " + a[0]);
     char* end = nullptr;
     const long flag = std::strtol(a[3].c_str(), &end, 0);
     if (a[3].empty() || *end) return Fail("not an integer: " + a[3]);
-    result = reinterpret_cast<int(WINAPI*)(HKEY, const char*, const char*, int)>(p)(
-        root, Text(a[1]), Text(a[2]), static_cast<int>(flag));
+    result = reinterpret_cast<decltype(&MUR_CopyRegistarInfo)>(p)(root, Text(a[1]), Text(a[2]),
+                                                                  static_cast<int>(flag));
   }
   std::printf("%d\n", result);
   return 0;
