@@ -48,6 +48,26 @@ set_tests_properties(static.dll_tables PROPERTIES LABELS static)
 add_test(NAME static.dll_resources
   COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_dll_resources.sh $<TARGET_FILE:MUR>)
 set_tests_properties(static.dll_resources PROPERTIES LABELS static)
+# The calling contract from the DLL's own bytes: names against MUR.def, a base
+# relocation table, and (32-bit) each export popping exactly its arguments.
+add_test(NAME static.dll_abi
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_dll_abi.sh ${MUR_OBJDUMP} ${CMAKE_SOURCE_DIR}/src/exports/MUR.def
+          ${CMAKE_SOURCE_DIR}/tests/abi/MUR.args $<TARGET_FILE:MUR>)
+set_tests_properties(static.dll_abi PROPERTIES LABELS static)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  # The same check on a library with planted faults: it must find each one.
+  set(MUR_FAULTY_DLL ${CMAKE_BINARY_DIR}/abi/faulty.dll)
+  add_custom_command(OUTPUT ${MUR_FAULTY_DLL}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/abi
+    COMMAND ${CMAKE_C_COMPILER} -nostdlib -shared -Wl,--disable-reloc-section -o ${MUR_FAULTY_DLL}
+            ${CMAKE_SOURCE_DIR}/tests/abi/faulty.S ${CMAKE_SOURCE_DIR}/tests/abi/faulty_built.def
+    DEPENDS ${CMAKE_SOURCE_DIR}/tests/abi/faulty.S ${CMAKE_SOURCE_DIR}/tests/abi/faulty_built.def
+    COMMENT "Linking the ABI check's faulty library")
+  add_custom_target(abi_faulty_dll ALL DEPENDS ${MUR_FAULTY_DLL})
+  add_test(NAME static.dll_abi_faults
+    COMMAND sh ${CMAKE_SOURCE_DIR}/tests/abi/check_faults.sh ${MUR_OBJDUMP} ${MUR_FAULTY_DLL})
+  set_tests_properties(static.dll_abi_faults PROPERTIES LABELS static)
+endif()
 
 if(MUR_WINE_TESTS)
   add_test(NAME wine.up COMMAND sh ${CMAKE_SOURCE_DIR}/tools/wine-up ${MUR_WINE_ARCH} ${MUR_WINEPREFIX})
