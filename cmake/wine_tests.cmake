@@ -112,4 +112,18 @@ if(MUR_WINE_TESTS)
   mur_wine_test(win.abi "Abi32*" ja_JP.UTF-8)
   mur_wine_test(win.probes_cp932 "*Probe*:Quoting*" ja_JP.UTF-8)
   mur_wine_test(win.probes_cp1252 "*Probe*:Quoting*" C.UTF-8)
+
+  # A real installer engine as the host: the NSIS example installer carries
+  # this build's MUR.dll (x86-unicode for the 32-bit DLL, amd64-unicode for
+  # the 64-bit one) and runs silently under this build's Wine.
+  if(MUR_WINE_ARCH STREQUAL "win32")
+    set(MUR_NSIS_TARGET x86-unicode)
+  else()
+    set(MUR_NSIS_TARGET amd64-unicode)
+  endif()
+  add_test(NAME win.nsis
+    COMMAND sh ${CMAKE_SOURCE_DIR}/tests/nsis/check_installer.sh ${MUR_WINE_ARCH} ${MUR_WINEPREFIX}
+            ${MUR_NSIS_TARGET} $<TARGET_FILE:MUR> ${CMAKE_BINARY_DIR}/nsis)
+  set_tests_properties(win.nsis PROPERTIES FIXTURES_REQUIRED wine LABELS wine
+    ENVIRONMENT "LANG=ja_JP.UTF-8" TIMEOUT 600 SKIP_REGULAR_EXPRESSION "${MUR_WINE_SKIP}")
 endif()
