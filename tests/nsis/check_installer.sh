@@ -14,6 +14,15 @@ run() { sh "$top/tools/wine-run" "$arch" "$prefix" "$@"; }
 fail=0
 say_fail() { echo "FAIL $*"; fail=1; }
 
+# The declarations the README shows are the ones this installer uses.
+squeeze() { sed 's/[ \t][ \t]*/ /g'; }
+declared=$(squeeze < "$top/examples/nsis/mur-example.nsi")
+shown=$(sed -n '/^```nsis/,/^```/p' "$top/README.md" | grep '^!define MUR' | squeeze)
+[ "$(printf '%s\n' "$shown" | grep -c .)" -eq 10 ] || say_fail "the README shows $(printf '%s\n' "$shown" | grep -c .) NSIS declarations, not the library's path and its nine exports"
+printf '%s\n' "$shown" | while IFS= read -r line; do
+  printf '%s\n' "$declared" | grep -qxF "$line" || echo "FAIL the README declares, but the installer does not: $line"
+done | grep . && fail=1
+
 mkdir -p "$work"
 setup=$work/mur-example-setup.exe
 makensis -V2 -INPUTCHARSET UTF8 -DMUR_TARGET="$target" -DMUR_DLL="$dll" -DMUR_OUTFILE="$setup" \
