@@ -33,7 +33,8 @@ add_test(NAME native.unit COMMAND mur_native_tests)
 set_tests_properties(native.unit PROPERTIES LABELS native)
 
 # Fuzz targets (clang's libFuzzer): each text rule against its slow reference.
-# ctest runs each for a few seconds; `make fuzz` runs them longer.
+# ctest runs each for a few seconds; `make fuzz` runs them longer. What
+# libFuzzer writes on a find goes to fuzz-artifacts/ in the build tree.
 set(MUR_FUZZ_SECONDS 8 CACHE STRING "Seconds each fuzz target runs under ctest")
 set(MUR_FUZZ_RULES access_mode version quoting)
 foreach(rule IN LISTS MUR_FUZZ_RULES)
@@ -46,9 +47,11 @@ foreach(rule IN LISTS MUR_FUZZ_RULES)
   target_include_directories(fuzz_${rule} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(fuzz_${rule} PRIVATE mur_probes mur_maintenance mur_text)
   set(corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/${rule})
-  file(MAKE_DIRECTORY ${corpus})
+  set(artifacts ${CMAKE_BINARY_DIR}/fuzz-artifacts)
+  file(MAKE_DIRECTORY ${corpus} ${artifacts})
   add_test(NAME fuzz.${rule}
     COMMAND fuzz_${rule} -max_total_time=${MUR_FUZZ_SECONDS} -seed=1 -max_len=4096
+            -artifact_prefix=${artifacts}/${rule}-
             -dict=${CMAKE_SOURCE_DIR}/tests/fuzz/text_rules.dict ${corpus}
             ${CMAKE_SOURCE_DIR}/tests/fuzz/seeds)
   set_tests_properties(fuzz.${rule} PROPERTIES LABELS native)
