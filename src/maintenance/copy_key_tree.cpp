@@ -305,14 +305,20 @@ DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destinat
   if (!HasComponents(source_path)) return ERROR_INVALID_PARAMETER;
   const bool move = (move_flag & 0xFF) == 1;
 
-  UniqueKey source_key;
-  DWORD result = platform::OpenKey(root, source_path.data(), move ? KeyAccess::kReadDelete : KeyAccess::kRead,
-                                   &source_key);
-  // A source that may be read but not deleted is still copied; its deletion
-  // then reports the denial.
-  if (move && result == ERROR_ACCESS_DENIED)
-    result = platform::OpenKey(root, source_path.data(), KeyAccess::kRead, &source_key);
+  // The key that the copy reads (links followed) and, for a move, the key
+  // that the path itself ends in, which the deletion starts from: the same
+  // key unless the path ends in a link, which is then deleted as the link.
+  UniqueKey source_key, deletion_key;
+  DWORD result = platform::OpenKey(root, source_path.data(), KeyAccess::kRead, &source_key);
   if (result != kSuccess) return result;
+  if (move) {
+    result = platform::OpenKeyNoFollow(root, source_path.data(), KeyAccess::kReadDelete, &deletion_key);
+    // A source that may be read but not deleted is still copied; its
+    // deletion then reports the denial.
+    if (result == ERROR_ACCESS_DENIED)
+      result = platform::OpenKeyNoFollow(root, source_path.data(), KeyAccess::kRead, &deletion_key);
+    if (result != kSuccess) return result;
+  }
   text::Wide source_name;
   result = platform::QueryKeyName(source_key.get(), &source_name);
   if (result != kSuccess) return result;
@@ -344,7 +350,8 @@ DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destinat
     }
   }  // every destination key closed before the source is deleted
   writable.reset();
-  if (move) return DeleteTree(&source_key);
+  source_key.reset();
+  if (move) return DeleteTree(&deletion_key);
   return kSuccess;
 }
 

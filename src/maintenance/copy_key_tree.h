@@ -19,13 +19,14 @@ namespace mur::maintenance {
 // The destination and its missing ancestors are created one at a time,
 // non-volatile. The copy follows links, as the registry's own tree copy does:
 // a link key inside the source arrives as an ordinary key holding a copy of
-// its target's values and subkeys, and a source path that leads through a
-// link names the link's target. A failed copy deletes every key this call
+// its target's values and subkeys, and a source path that ends in a link
+// copies the link's target. A failed copy deletes every key this call
 // created (the intermediate ones included) and nothing else, and returns the
-// error. The move deletes the source tree deepest first, each key through
-// its own handle; a link key inside it is deleted as the link, its target
-// neither entered nor deleted. A key that cannot be deleted stops the
-// deletion and its error is returned, with the complete copy in place.
+// error. The move then deletes the source tree deepest first, each key
+// through its own handle; a link key, inside the tree or named by the source
+// path itself, is deleted as the link, its target neither entered nor
+// deleted. A key that cannot be deleted stops the deletion and its error is
+// returned, with the complete copy in place.
 //
 // Returns ERROR_SUCCESS or the first error (ERROR_NOT_ENOUGH_MEMORY when
 // memory runs out, undone like any other failure).

@@ -34,9 +34,9 @@ enum class KeyAccess {
 // ERROR_INVALID_PARAMETER (ReopenKey opens a key itself).
 DWORD OpenKey(HKEY parent, const wchar_t* path, KeyAccess access, UniqueKey* key);
 
-// Opens the subkey `name` of `parent`; a link key is opened as the link
-// itself, never as its target.
-DWORD OpenKeyNoFollow(HKEY parent, const wchar_t* name, KeyAccess access, UniqueKey* key);
+// Opens parent\path with its last key as itself: when that key is a link,
+// the link key, never its target (links before it are followed).
+DWORD OpenKeyNoFollow(HKEY parent, const wchar_t* path, KeyAccess access, UniqueKey* key);
 
 // A handle of its own to the key that `key` refers to: an open key, or a
 // predefined root such as HKEY_CURRENT_USER.

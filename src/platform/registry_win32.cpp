@@ -87,8 +87,8 @@ DWORD OpenKey(HKEY parent, const wchar_t* path, KeyAccess access, UniqueKey* key
   return Open(parent, path, 0, access, key);
 }
 
-DWORD OpenKeyNoFollow(HKEY parent, const wchar_t* name, KeyAccess access, UniqueKey* key) {
-  return Open(parent, name, REG_OPTION_OPEN_LINK, access, key);
+DWORD OpenKeyNoFollow(HKEY parent, const wchar_t* path, KeyAccess access, UniqueKey* key) {
+  return Open(parent, path, REG_OPTION_OPEN_LINK, access, key);
 }
 
 DWORD ReopenKey(HKEY key, KeyAccess access, UniqueKey* reopened) {
