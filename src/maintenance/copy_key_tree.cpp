@@ -16,6 +16,10 @@ using platform::UniqueKey;
 
 constexpr DWORD kSuccess = ERROR_SUCCESS;
 
+// The registry holds keys at most 512 levels deep, so a source that goes
+// deeper leads back into itself through a link: the copy stops there.
+constexpr std::size_t kMaxLevels = 512;
+
 // The keys this call created, in the order of their creation, each held
 // through the handle it was created with until the copy ends.
 class CreatedKeys {
@@ -78,6 +82,7 @@ class CopyStack {
   }
 
   bool empty() const { return frames_.empty(); }
+  std::size_t size() const { return frames_.size(); }
   CopyFrame& top() { return frames_[frames_.size() - 1]; }
   // False when memory runs out; the handles then stay with the caller.
   [[nodiscard]] bool Push(const CopyFrame& frame) { return frames_.Append(frame); }
@@ -142,7 +147,8 @@ DWORD CopyValues(HKEY source, HKEY destination, EnumBuffers* buffers, DWORD* sub
 // Copies every value, then every subkey at any depth, of `source` into
 // `destination`, parents before children; each subkey of the destination
 // that does not exist is created and handed to `created`. Stops at the first
-// error.
+// error; a source deeper than the registry can hold (a link that leads back
+// into it) gives ERROR_CANT_RESOLVE_FILENAME.
 DWORD CopyTree(HKEY source, HKEY destination, CreatedKeys* created) {
   EnumBuffers buffers;
   DWORD subkeys = 0;
@@ -163,6 +169,7 @@ DWORD CopyTree(HKEY source, HKEY destination, CreatedKeys* created) {
       continue;
     }
     if (result != kSuccess) return result;
+    if (stack.size() >= kMaxLevels) return ERROR_CANT_RESOLVE_FILENAME;
     UniqueKey child_source, child_destination;
     result = platform::OpenKey(frame.source, name, KeyAccess::kRead, &child_source);
     if (result != kSuccess) return result;

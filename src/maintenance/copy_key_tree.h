@@ -20,9 +20,11 @@ namespace mur::maintenance {
 // non-volatile. The copy follows links, as the registry's own tree copy does:
 // a link key inside the source arrives as an ordinary key holding a copy of
 // its target's values and subkeys, and a source path that ends in a link
-// copies the link's target. A failed copy deletes every key this call
-// created (the intermediate ones included) and nothing else, and returns the
-// error. The move then deletes the source tree deepest first, each key
+// copies the link's target. A link that leads back into the source makes it
+// endless: the copy fails where the registry refuses keys deeper than 512
+// levels, or 512 levels below the source with ERROR_CANT_RESOLVE_FILENAME.
+// A failed copy deletes every key this call created (the intermediate ones
+// included) and nothing else, and returns the error. The move then deletes the source tree deepest first, each key
 // through its own handle; a link key, inside the tree or named by the source
 // path itself, is deleted as the link, its target neither entered nor
 // deleted. A key that cannot be deleted stops the deletion and its error is
