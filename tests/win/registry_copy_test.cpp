@@ -202,6 +202,29 @@ TEST(RegistryCopy, IntoItselfIsRefusedAndTouchesNothing) {
   EXPECT_EQ(0, Copy(Mur(), t.root(), src, t.path("Src2"), 0));
 }
 
+// An empty or null destination names the root key itself, here an open key
+// of the test's own handed over as the root.
+TEST(RegistryCopy, AnEmptyOrNullDestinationNamesTheRoot) {
+  TestKey t;
+  HKEY root = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(t.root(), t.wpath().c_str(), 0, KEY_ALL_ACCESS, &root));
+  SetRegString(root, L"src\\sub", L"s", L"sub");
+  SetRegString(root, L"src", L"v", L"value");
+  // The copy of A\B into the root would land A\B\A\B on A\B itself.
+  SetRegString(root, L"A\\B\\A\\B", L"deep", L"1");
+  const RegSnapshot before = Snapshot(t.root(), t.wpath());
+  const auto copy = Mur().Get<CopyFn>("MUR_CopyRegistarInfo");
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, copy(root, "A\\B", nullptr, 1));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, copy(root, "A\\B", "", 1));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, copy(root, "A\\B", "\\", 1));
+  EXPECT_EQ(before, Snapshot(t.root(), t.wpath()));
+  EXPECT_EQ(0, copy(root, "src", nullptr, 0));
+  const RegSnapshot after = Snapshot(t.root(), t.wpath());
+  EXPECT_EQ(Sz(L"value"), after.at(L"").at(L"v").data);
+  EXPECT_EQ(Sz(L"sub"), after.at(L"sub").at(L"s").data);
+  ::RegCloseKey(root);
+}
+
 // Other spellings of the source (or of a key inside it, existing or not)
 // that the registry resolves to the same key: refused with 87 for a copy and
 // a move, and nothing is touched. Each case is spelled in the code pages
