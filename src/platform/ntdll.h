@@ -13,10 +13,7 @@ using Status = LONG;  // NTSTATUS
 constexpr Status kSuccess = 0;
 constexpr Status kBufferOverflow = static_cast<Status>(0x80000005L);
 constexpr Status kInfoLengthMismatch = static_cast<Status>(0xC0000004L);
-constexpr Status kInvalidInfoClass = static_cast<Status>(0xC0000003L);
-constexpr Status kInvalidParameter = static_cast<Status>(0xC000000DL);
 constexpr Status kBufferTooSmall = static_cast<Status>(0xC0000023L);
-constexpr Status kNotImplemented = static_cast<Status>(0xC0000002L);
 
 // KEY_INFORMATION_CLASS::KeyNameInformation: the key's full name.
 constexpr ULONG kKeyNameInformation = 3;
