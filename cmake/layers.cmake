@@ -62,7 +62,3 @@ mur_layer(maintenance
 mur_layer(exports
   WINDOWS src/exports/exports.cpp
   USES store probes maintenance platform text)
-
-
-# Until the registry copy reports an exhausted allocation as a result.
-set_source_files_properties(src/maintenance/copy_key_tree.cpp PROPERTIES COMPILE_OPTIONS -fexceptions)

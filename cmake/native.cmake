@@ -21,6 +21,7 @@ add_subdirectory(${MUR_GOOGLETEST_DIR} googletest EXCLUDE_FROM_ALL)
 
 add_executable(mur_native_tests
   tests/native/buffer_test.cpp
+  tests/native/key_paths_test.cpp
   tests/native/maintenance_paths_test.cpp
   tests/native/record_format_test.cpp
   tests/native/text_format_test.cpp

@@ -16,7 +16,7 @@ foreach(layer text platform store probes maintenance exports)
   target_compile_definitions(mur_${layer} PRIVATE ${MUR_XP_DEFINITIONS})
 endforeach()
 target_include_directories(mur_exports PUBLIC ${CMAKE_SOURCE_DIR}/include)
-target_link_libraries(mur_platform PUBLIC advapi32)
+target_link_libraries(mur_platform PUBLIC advapi32 ntdll)
 
 # The shipped library: exactly the exports of MUR.def, undecorated.
 add_library(MUR SHARED src/exports/MUR.def src/resources/MUR.rc src/platform/xp_runtime.cpp)

@@ -58,7 +58,13 @@ int WINAPI MUR_RemoveFiles(const char* directory) {
   return mur::maintenance::RemoveFiles(std::string(NarrowArg(directory)));
 }
 
-// The two paths reach the registry as they are (a null path names the root).
+// Both paths are converted once to UTF-16; a null path, like an empty one,
+// names the root. A failed conversion returns its error code.
 int WINAPI MUR_CopyRegistarInfo(HKEY root, const char* source, const char* destination, int move_flag) {
-  return static_cast<int>(mur::maintenance::CopyRegistryTree(root, source, destination, move_flag));
+  mur::text::Wide source_path, destination_path;
+  DWORD result = mur::platform::WideFromSystem(source, &source_path);
+  if (result == ERROR_SUCCESS) result = mur::platform::WideFromSystem(destination, &destination_path);
+  if (result != ERROR_SUCCESS) return static_cast<int>(result);
+  return static_cast<int>(
+      mur::maintenance::CopyRegistryTree(root, source_path.c_str(), destination_path.c_str(), move_flag));
 }

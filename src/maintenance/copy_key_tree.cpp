@@ -1,121 +1,364 @@
 #include "maintenance/copy_key_tree.h"
 
-#include <new>
-#include <optional>
 #include <string_view>
+#include <utility>
 
 #include "maintenance/key_paths.h"
-#include "platform/codepage.h"
+#include "platform/registry.h"
+#include "text/buffer.h"
 
 namespace mur::maintenance {
 namespace {
 
-using platform::RegKey;
+using platform::EnumBuffers;
+using platform::KeyAccess;
+using platform::UniqueKey;
 
-constexpr long kSuccess = 0;
-constexpr long kNoMoreItems = 259;       // ERROR_NO_MORE_ITEMS
-constexpr long kInvalidParameter = 87;   // ERROR_INVALID_PARAMETER
-constexpr long kNotEnoughMemory = 8;     // ERROR_NOT_ENOUGH_MEMORY
+constexpr DWORD kSuccess = ERROR_SUCCESS;
 
-std::string Join(const std::string& parent, const std::string& name) {
-  return parent.empty() ? name : parent + "\\" + name;
+// The registry holds keys at most 512 levels deep, so a source that goes
+// deeper leads back into itself through a link: the copy stops there.
+constexpr std::size_t kMaxLevels = 512;
+
+// The keys this call created, in the order of their creation, each held
+// through the handle it was created with until the copy ends.
+class CreatedKeys {
+ public:
+  CreatedKeys() = default;
+  CreatedKeys(const CreatedKeys&) = delete;
+  CreatedKeys& operator=(const CreatedKeys&) = delete;
+  ~CreatedKeys() { CloseAll(); }
+
+  // Takes over `key`, which this call has just created. When no room can be
+  // made to hold it, deletes it at once and returns ERROR_NOT_ENOUGH_MEMORY.
+  DWORD Add(UniqueKey* key) {
+    if (!keys_.Append(key->get())) {
+      platform::DeleteKey(key->get());
+      key->reset();
+      return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    key->release();
+    return kSuccess;
+  }
+  HKEY last() const { return keys_[keys_.size() - 1]; }
+
+  // Deletes every one, the last created first (children were created after
+  // their parents), then closes them. Best effort: the failure being undone
+  // is what the caller reports.
+  void Undo() {
+    for (std::size_t i = keys_.size(); i-- > 0;) platform::DeleteKey(keys_[i]);
+    CloseAll();
+  }
+  void CloseAll() {
+    for (HKEY key : keys_) platform::KeyTraits::Close(key);
+    keys_.Clear();
+  }
+
+ private:
+  text::Buffer<HKEY> keys_;
+};
+
+// One key of the source being copied and its counterpart in the destination;
+// each handle owned by the stack or held elsewhere (the roots, and created
+// keys, which CreatedKeys holds).
+struct CopyFrame {
+  HKEY source;
+  HKEY destination;
+  DWORD next_subkey;
+  DWORD subkeys;
+  bool owns_source;
+  bool owns_destination;
+};
+
+// The path of keys from the copy's root down to the one being copied: an
+// explicit stack, so the depth of a tree never reaches the host's stack.
+class CopyStack {
+ public:
+  CopyStack() = default;
+  CopyStack(const CopyStack&) = delete;
+  CopyStack& operator=(const CopyStack&) = delete;
+  ~CopyStack() {
+    while (!empty()) Pop();
+  }
+
+  bool empty() const { return frames_.empty(); }
+  std::size_t size() const { return frames_.size(); }
+  CopyFrame& top() { return frames_[frames_.size() - 1]; }
+  // False when memory runs out; the handles then stay with the caller.
+  [[nodiscard]] bool Push(const CopyFrame& frame) { return frames_.Append(frame); }
+  void Pop() {
+    const CopyFrame frame = top();
+    frames_.Truncate(frames_.size() - 1);
+    if (frame.owns_source) platform::KeyTraits::Close(frame.source);
+    if (frame.owns_destination) platform::KeyTraits::Close(frame.destination);
+  }
+
+ private:
+  text::Buffer<CopyFrame> frames_;
+};
+
+// Owned handles of the keys from the top of a deletion down to the one being
+// emptied; closes what is left.
+class KeyStack {
+ public:
+  KeyStack() = default;
+  KeyStack(const KeyStack&) = delete;
+  KeyStack& operator=(const KeyStack&) = delete;
+  ~KeyStack() {
+    while (!empty()) Pop();
+  }
+
+  bool empty() const { return keys_.empty(); }
+  HKEY top() const { return keys_[keys_.size() - 1]; }
+  // Takes over `key`; when memory runs out, leaves it with the caller.
+  [[nodiscard]] bool Push(UniqueKey* key) {
+    if (!keys_.Append(key->get())) return false;
+    key->release();
+    return true;
+  }
+  void Pop() {
+    const HKEY key = top();
+    keys_.Truncate(keys_.size() - 1);
+    platform::KeyTraits::Close(key);
+  }
+
+ private:
+  text::Buffer<HKEY> keys_;
+};
+
+// Copies the values of `source` into `destination`; *subkeys is the number of
+// subkeys of `source`.
+DWORD CopyValues(HKEY source, HKEY destination, EnumBuffers* buffers, DWORD* subkeys) {
+  platform::KeyCounts counts;
+  DWORD result = platform::PrepareEnum(source, buffers, &counts);
+  if (result != kSuccess) return result;
+  platform::ValueRef value;
+  for (DWORD index = 0; index < counts.values; ++index) {
+    result = platform::EnumValue(source, index, buffers, &value);
+    if (result == ERROR_NO_MORE_ITEMS) break;  // values removed meanwhile
+    if (result != kSuccess) return result;
+    result = platform::SetValue(destination, value);
+    if (result != kSuccess) return result;
+  }
+  *subkeys = counts.subkeys;
+  return kSuccess;
+}
+
+// Copies every value, then every subkey at any depth, of `source` into
+// `destination`, parents before children; each subkey of the destination
+// that does not exist is created and handed to `created`. Stops at the first
+// error; a source deeper than the registry can hold (a link that leads back
+// into it) gives ERROR_CANT_RESOLVE_FILENAME.
+DWORD CopyTree(HKEY source, HKEY destination, CreatedKeys* created) {
+  EnumBuffers buffers;
+  DWORD subkeys = 0;
+  DWORD result = CopyValues(source, destination, &buffers, &subkeys);
+  if (result != kSuccess) return result;
+  CopyStack stack;
+  if (!stack.Push({source, destination, 0, subkeys, false, false})) return ERROR_NOT_ENOUGH_MEMORY;
+  while (!stack.empty()) {
+    CopyFrame& frame = stack.top();
+    if (frame.next_subkey >= frame.subkeys) {
+      stack.Pop();
+      continue;
+    }
+    const wchar_t* name = nullptr;
+    result = platform::EnumKey(frame.source, frame.next_subkey++, &buffers, &name);
+    if (result == ERROR_NO_MORE_ITEMS) {  // subkeys removed meanwhile
+      stack.Pop();
+      continue;
+    }
+    if (result != kSuccess) return result;
+    if (stack.size() >= kMaxLevels) return ERROR_CANT_RESOLVE_FILENAME;
+    UniqueKey child_source, child_destination;
+    result = platform::OpenKey(frame.source, name, KeyAccess::kRead, &child_source);
+    if (result != kSuccess) return result;
+    bool was_created = false;
+    result = platform::CreateKey(frame.destination, name, &child_destination, &was_created);
+    if (result != kSuccess) return result;
+    const HKEY destination_child = child_destination.get();
+    if (was_created) {
+      result = created->Add(&child_destination);
+      if (result != kSuccess) return result;
+    }
+    result = CopyValues(child_source.get(), destination_child, &buffers, &subkeys);
+    if (result != kSuccess) return result;
+    if (subkeys == 0) continue;  // a leaf: done with it here
+    if (!stack.Push({child_source.get(), destination_child, 0, subkeys, true, !was_created}))
+      return ERROR_NOT_ENOUGH_MEMORY;
+    child_source.release();
+    if (!was_created) child_destination.release();
+  }
+  return kSuccess;
+}
+
+// Deletes the key that `key` refers to with everything below it, deepest
+// first, each key through its own handle. Subkeys are opened as themselves:
+// a link key is deleted as the link. Always the first subkey: each one is
+// gone before the next is asked for, and a key that cannot be deleted ends
+// the deletion with its error.
+DWORD DeleteTree(UniqueKey* key) {
+  EnumBuffers buffers;
+  KeyStack stack;
+  if (!stack.Push(key)) return ERROR_NOT_ENOUGH_MEMORY;
+  while (!stack.empty()) {
+    const wchar_t* name = nullptr;
+    DWORD result = platform::EnumKey(stack.top(), 0, &buffers, &name);
+    if (result == kSuccess) {
+      UniqueKey child;
+      result = platform::OpenKeyNoFollow(stack.top(), name, KeyAccess::kReadDelete, &child);
+      if (result != kSuccess) return result;
+      if (!stack.Push(&child)) return ERROR_NOT_ENOUGH_MEMORY;
+      continue;
+    }
+    if (result != ERROR_NO_MORE_ITEMS) return result;
+    result = platform::DeleteKey(stack.top());
+    if (result != kSuccess) return result;
+    stack.Pop();
+  }
+  return kSuccess;
+}
+
+// The destination as it stands: the key itself, or its nearest existing
+// ancestor (opened for inspection) with the components below it that do not
+// exist yet.
+struct Destination {
+  UniqueKey key;
+  std::wstring_view missing;
+};
+
+// Finds root\path, or its nearest existing ancestor, as the registry resolves
+// each of those paths from the root. `path` is zero-terminated.
+DWORD FindDestination(HKEY root, std::wstring_view path, Destination* destination) {
+  destination->missing = std::wstring_view();
+  if (!HasComponents(path)) return platform::ReopenKey(root, KeyAccess::kInspect, &destination->key);
+  DWORD result = platform::OpenKey(root, path.data(), KeyAccess::kInspect, &destination->key);
+  if (result != ERROR_FILE_NOT_FOUND) return result;
+  // Shorter and shorter leading parts of the path, each up to the end of one
+  // of its components, the longest first.
+  text::Buffer<std::size_t> ends;
+  KeyPathComponents parts(path);
+  std::wstring_view part;
+  while (parts.Next(&part)) {
+    if (!ends.Append(static_cast<std::size_t>(part.data() + part.size() - path.data())))
+      return ERROR_NOT_ENOUGH_MEMORY;
+  }
+  text::Wide prefix;
+  for (std::size_t count = ends.size() - 1; count > 0; --count) {
+    if (!prefix.Assign(path.data(), ends[count - 1])) return ERROR_NOT_ENOUGH_MEMORY;
+    result = platform::OpenKey(root, prefix.c_str(), KeyAccess::kInspect, &destination->key);
+    if (result == kSuccess) {
+      destination->missing = std::wstring_view(path.data() + ends[count - 1], path.size() - ends[count - 1]);
+      return kSuccess;
+    }
+    if (result != ERROR_FILE_NOT_FOUND) return result;
+  }
+  destination->missing = path;
+  return platform::ReopenKey(root, KeyAccess::kInspect, &destination->key);
+}
+
+// ERROR_INVALID_PARAMETER when the copy of `source` into the destination
+// would write into the source: the destination is the source or lies inside
+// it, or lies above it and the source holds, at the path that leads from the
+// destination down to the source, a key that the copy would write onto the
+// source itself. Decided on the full names that the registry resolved.
+DWORD CheckOverlap(HKEY source, std::wstring_view source_name, std::wstring_view destination_name) {
+  if (Relate(source_name, destination_name, platform::UpcaseKeyNameUnit, nullptr) != KeyRelation::kUnrelated)
+    return ERROR_INVALID_PARAMETER;
+  std::wstring_view below;
+  if (Relate(destination_name, source_name, platform::UpcaseKeyNameUnit, &below) == KeyRelation::kBelow) {
+    UniqueKey clash;
+    const DWORD result = platform::OpenKey(source, below.data(), KeyAccess::kInspect, &clash);
+    if (result == kSuccess) return ERROR_INVALID_PARAMETER;
+    if (result != ERROR_FILE_NOT_FOUND) return result;
+  }
+  return kSuccess;
+}
+
+// Creates the components of `missing` one at a time below `*key` (open to
+// create subkeys), handing each key created to `created`; *key ends as the
+// last key of the path when that one existed already, *destination as the
+// last key either way.
+DWORD CreateMissing(UniqueKey* key, std::wstring_view missing, CreatedKeys* created, HKEY* destination) {
+  *destination = key->get();
+  KeyPathComponents parts(missing);
+  std::wstring_view part;
+  text::Wide name;
+  while (parts.Next(&part)) {
+    if (!name.Assign(part)) return ERROR_NOT_ENOUGH_MEMORY;
+    UniqueKey child;
+    bool was_created = false;
+    DWORD result = platform::CreateKey(*destination, name.c_str(), &child, &was_created);
+    if (result != kSuccess) return result;
+    if (was_created) {
+      result = created->Add(&child);
+      if (result != kSuccess) return result;
+      key->reset();
+      *destination = created->last();
+    } else {  // made meanwhile by someone else: not ours to delete
+      *key = std::move(child);
+      *destination = key->get();
+    }
+  }
+  return kSuccess;
 }
 
 }  // namespace
 
-long CopyKeyTree(const RegKey& source, const RegKey& destination, const std::string& destination_path,
-                 std::vector<std::string>* created) {
-  RegKey::Buffers buffers;
-  long result = source.SizeBuffers(&buffers);
+DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destination, int move_flag) {
+  const std::wstring_view source_path = source ? source : L"";
+  const std::wstring_view destination_path = destination ? destination : L"";
+  // An empty source names the root, which holds every destination.
+  if (!HasComponents(source_path)) return ERROR_INVALID_PARAMETER;
+  const bool move = (move_flag & 0xFF) == 1;
+
+  // The key that the copy reads (links followed) and, for a move, the key
+  // that the path itself ends in, which the deletion starts from: the same
+  // key unless the path ends in a link, which is then deleted as the link.
+  UniqueKey source_key, deletion_key;
+  DWORD result = platform::OpenKey(root, source_path.data(), KeyAccess::kRead, &source_key);
   if (result != kSuccess) return result;
-  RegKey::Value value;
-  for (unsigned long index = 0;; ++index) {
-    result = source.EnumValue(index, &buffers, &value);
-    if (result == kNoMoreItems) break;
-    if (result != kSuccess) return result;
-    result = destination.SetValue(value);
-    if (result != kSuccess) return result;
-  }
-  std::string name;
-  for (unsigned long index = 0;; ++index) {
-    result = source.EnumKey(index, &buffers, &name);
-    if (result == kNoMoreItems) return kSuccess;
-    if (result != kSuccess) return result;
-    RegKey source_child, destination_child;
-    result = RegKey::Open(source.handle(), name.c_str(), &source_child);
-    if (result != kSuccess) return result;
-    bool was_created = false;
-    result = RegKey::Create(destination.handle(), name.c_str(), &destination_child, &was_created);
-    if (result != kSuccess) return result;
-    const std::string child_path = Join(destination_path, name);
-    if (was_created) created->push_back(child_path);
-    result = CopyKeyTree(source_child, destination_child, child_path, created);
+  if (move) {
+    result = platform::OpenKeyNoFollow(root, source_path.data(), KeyAccess::kReadDelete, &deletion_key);
+    // A source that may be read but not deleted is still copied; its
+    // deletion then reports the denial.
+    if (result == ERROR_ACCESS_DENIED)
+      result = platform::OpenKeyNoFollow(root, source_path.data(), KeyAccess::kRead, &deletion_key);
     if (result != kSuccess) return result;
   }
-}
+  text::Wide source_name;
+  result = platform::QueryKeyName(source_key.get(), &source_name);
+  if (result != kSuccess) return result;
 
-long DeleteKeyTree(platform::KeyHandle root, const std::string& path) {
+  Destination target;
+  result = FindDestination(root, destination_path, &target);
+  if (result != kSuccess) return result;
+  text::Wide destination_name;
+  result = platform::QueryKeyName(target.key.get(), &destination_name);
+  if (result != kSuccess) return result;
+  if (!AppendComponents(target.missing, &destination_name)) return ERROR_NOT_ENOUGH_MEMORY;
+  result = CheckOverlap(source_key.get(), source_name.view(), destination_name.view());
+  if (result != kSuccess) return result;
+
+  // From here on the keys inspected above are the ones written to.
+  UniqueKey writable;
+  result = platform::ReopenKey(target.key.get(),
+                               target.missing.empty() ? KeyAccess::kWrite : KeyAccess::kCreateBelow, &writable);
+  target.key.reset();
+  if (result != kSuccess) return result;
   {
-    RegKey key;
-    long result = RegKey::Open(root, path.c_str(), &key);
-    if (result != kSuccess) return result;
-    RegKey::Buffers buffers;
-    result = key.SizeBuffers(&buffers);
-    if (result != kSuccess) return result;
-    std::string child;
-    // Always the first subkey: each one is gone before the next is asked for,
-    // and a subkey that cannot be deleted ends the deletion.
-    for (;;) {
-      result = key.EnumKey(0, &buffers, &child);
-      if (result == kNoMoreItems) break;
-      if (result != kSuccess) return result;
-      result = DeleteKeyTree(root, Join(path, child));
-      if (result != kSuccess) return result;
+    CreatedKeys created;
+    HKEY destination_key = nullptr;
+    result = CreateMissing(&writable, target.missing, &created, &destination_key);
+    if (result == kSuccess) result = CopyTree(source_key.get(), destination_key, &created);
+    if (result != kSuccess) {
+      created.Undo();
+      return result;
     }
-  }
-  return platform::DeleteKey(root, path.c_str());
-}
-
-long CopyRegistryTree(platform::KeyHandle root, const char* source, const char* destination,
-                      int move_flag) {
-  const std::string_view source_path = source ? source : "";
-  const std::string_view destination_path = destination ? destination : "";
-  const text::LeadBytes leads = platform::SystemLeadBytes();
-  if (DestinationWithinSource(source_path, destination_path, leads)) return kInvalidParameter;
-  // A destination above the source receives the source's subkeys beside it:
-  // when the source itself holds a subkey of the name that leads from the
-  // destination down to it, the copy would write into the source (and a move
-  // would then delete part of the copy).
-  if (const std::optional<std::string> below = PathBelow(destination_path, source_path, leads)) {
-    RegKey clash;
-    if (RegKey::Open(root, (std::string(source_path) + "\\" + *below).c_str(), &clash) == kSuccess)
-      return kInvalidParameter;
-  }
-
-  std::vector<std::string> created;
-  long result;
-  {
-    RegKey source_key, destination_key;
-    result = RegKey::Open(root, source, &source_key);
-    if (result != kSuccess) return result;
-    bool was_created = false;
-    result = RegKey::Create(root, destination, &destination_key, &was_created);
-    if (result != kSuccess) return result;
-    if (was_created) created.push_back(std::string(destination_path));
-    try {
-      result = CopyKeyTree(source_key, destination_key, std::string(destination_path), &created);
-    } catch (const std::bad_alloc&) {
-      result = kNotEnoughMemory;  // undone below like any other failure
-    }
-  }  // both keys closed before anything is deleted
-
-  if (result != kSuccess) {
-    // Undo exactly what this call made: children were created after their
-    // parents, so the reverse order deletes each key once it is empty.
-    for (auto it = created.rbegin(); it != created.rend(); ++it) platform::DeleteKey(root, it->c_str());
-    return result;
-  }
-  if ((move_flag & 0xFF) == 1) return DeleteKeyTree(root, std::string(source_path));
+  }  // every destination key closed before the source is deleted
+  writable.reset();
+  source_key.reset();
+  if (move) return DeleteTree(&deletion_key);
   return kSuccess;
 }
 

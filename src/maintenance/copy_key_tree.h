@@ -1,29 +1,37 @@
 // Copying, or moving, a registry key with all its values and subkeys.
 #pragma once
 
-#include <string>
-#include <vector>
-
-#include "platform/registry.h"
+#include <windows.h>
 
 namespace mur::maintenance {
 
-// Copies every value, then every subkey at any depth, of `source` into
-// `destination`, creating missing subkeys (non-volatile) and appending to
-// `created` the path, under the root, of each key it creates. Returns 0 or
-// the first platform error code; stops at the first error.
-long CopyKeyTree(const platform::RegKey& source, const platform::RegKey& destination,
-                 const std::string& destination_path, std::vector<std::string>* created);
-
-// Deletes root + path with all its subkeys, deepest first. Returns 0 or the
-// first error, and stops there.
-long DeleteKeyTree(platform::KeyHandle root, const std::string& path);
-
-// The export: copies root + source to root + destination, and with a move
-// flag whose low byte is 1 deletes the source afterwards. A destination equal
-// to or inside the source is refused with ERROR_INVALID_PARAMETER. A failed
-// copy deletes the keys it created and nothing else. Returns 0 or an error.
-long CopyRegistryTree(platform::KeyHandle root, const char* source, const char* destination,
-                      int move_flag);
+// The export's operation, on UTF-16 paths under `root` (an empty path names
+// the root itself): copies every value (type and bytes as stored) and every
+// subkey at any depth of root\source into root\destination, and with a move
+// flag whose low byte is 1 then deletes the source tree.
+//
+// Which keys the two paths name is decided by the keys themselves, as the
+// registry resolves the paths (separators, Unicode case, links, the 32-bit
+// view): a destination that is the source or lies inside it, or that lies
+// above it where the copy would land on the source, is refused with
+// ERROR_INVALID_PARAMETER before anything is touched.
+//
+// The destination and its missing ancestors are created one at a time,
+// non-volatile. The copy follows links, as the registry's own tree copy does:
+// a link key inside the source arrives as an ordinary key holding a copy of
+// its target's values and subkeys, and a source path that ends in a link
+// copies the link's target. A link that leads back into the source makes it
+// endless: the copy fails where the registry refuses keys deeper than 512
+// levels, or 512 levels below the source with ERROR_CANT_RESOLVE_FILENAME.
+// A failed copy deletes every key this call created (the intermediate ones
+// included) and nothing else, and returns the error. The move then deletes the source tree deepest first, each key
+// through its own handle; a link key, inside the tree or named by the source
+// path itself, is deleted as the link, its target neither entered nor
+// deleted. A key that cannot be deleted stops the deletion and its error is
+// returned, with the complete copy in place.
+//
+// Returns ERROR_SUCCESS or the first error (ERROR_NOT_ENOUGH_MEMORY when
+// memory runs out, undone like any other failure).
+DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destination, int move_flag);
 
 }  // namespace mur::maintenance

@@ -1,57 +1,56 @@
 #include "maintenance/key_paths.h"
 
-#include <string>
-
 namespace mur::maintenance {
 namespace {
 
-struct FoldedPath {
-  std::string text;
-  std::string starts;  // starts[i] != 0 when a character starts at byte i
-};
+constexpr wchar_t kSeparator = L'\\';
 
-// Single-byte letters folded to upper case and trailing backslashes dropped,
-// walking the path a character at a time (0x5C can be the trail byte of a
-// double-byte character in code page 932).
-FoldedPath Fold(std::string_view path, const text::LeadBytes& leads) {
-  FoldedPath f;
-  std::size_t end_without_separators = 0;
-  for (std::size_t i = 0; i < path.size();) {
-    const unsigned char c = static_cast<unsigned char>(path[i]);
-    const std::size_t width = leads(c) && i + 1 < path.size() ? 2 : 1;
-    f.starts.push_back(1);
-    f.text.push_back(width == 1 && c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A')
-                                                         : static_cast<char>(c));
-    if (width == 2) {
-      f.starts.push_back(0);
-      f.text.push_back(path[i + 1]);
-    }
-    i += width;
-    if (!(width == 1 && c == '\\')) end_without_separators = i;
+bool SameComponent(std::wstring_view a, std::wstring_view b, FoldUnit fold) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i] && fold(a[i]) != fold(b[i])) return false;
   }
-  f.text.resize(end_without_separators);
-  f.starts.resize(end_without_separators);
-  return f;
+  return true;
 }
 
 }  // namespace
 
-std::optional<std::string> PathBelow(std::string_view ancestor, std::string_view path,
-                                     const text::LeadBytes& leads) {
-  const FoldedPath a = Fold(ancestor, leads);
-  const FoldedPath p = Fold(path, leads);
-  const std::size_t n = a.text.size();
-  // Folding keeps every byte in place, so positions in p.text are positions in path.
-  if (n == 0) return std::string(path.substr(0, p.text.size()));
-  if (p.text == a.text) return std::string();
-  if (p.text.size() > n && p.text.compare(0, n, a.text) == 0 && p.starts[n] && p.text[n] == '\\')
-    return std::string(path.substr(n + 1, p.text.size() - n - 1));
-  return std::nullopt;
+bool KeyPathComponents::Next(std::wstring_view* component) {
+  while (!rest_.empty() && rest_.front() == kSeparator) rest_.remove_prefix(1);
+  if (rest_.empty()) return false;
+  std::size_t length = 0;
+  while (length < rest_.size() && rest_[length] != kSeparator) ++length;
+  *component = std::wstring_view(rest_.data(), length);
+  rest_.remove_prefix(length);
+  return true;
 }
 
-bool DestinationWithinSource(std::string_view source, std::string_view destination,
-                             const text::LeadBytes& leads) {
-  return PathBelow(source, destination, leads).has_value();
+bool HasComponents(std::wstring_view path) {
+  std::wstring_view first;
+  return KeyPathComponents(path).Next(&first);
+}
+
+KeyRelation Relate(std::wstring_view base, std::wstring_view name, FoldUnit fold, std::wstring_view* below) {
+  KeyPathComponents base_parts(base), name_parts(name);
+  std::wstring_view base_part, name_part;
+  while (base_parts.Next(&base_part)) {
+    if (!name_parts.Next(&name_part) || !SameComponent(base_part, name_part, fold)) return KeyRelation::kUnrelated;
+  }
+  // Every component of `base` matched: what is left of `name` lies below it.
+  std::wstring_view rest = name_parts.rest();
+  while (!rest.empty() && rest.front() == kSeparator) rest.remove_prefix(1);
+  if (rest.empty()) return KeyRelation::kSame;
+  if (below) *below = rest;
+  return KeyRelation::kBelow;
+}
+
+bool AppendComponents(std::wstring_view path, text::Wide* name) {
+  KeyPathComponents parts(path);
+  std::wstring_view part;
+  while (parts.Next(&part)) {
+    if (!name->Append(kSeparator) || !name->Append(part)) return false;
+  }
+  return true;
 }
 
 }  // namespace mur::maintenance

@@ -1,58 +1,101 @@
-// Registry keys, as the key tree copy needs them. Every key that this layer
-// opens or creates is owned by a RegKey and closed on every path. Handles are
-// carried as void* (a registry key handle, predefined roots included).
+// Registry keys, as the key tree copy needs them: UTF-16 names and paths,
+// value data as stored, results as Win32 error codes (ERROR_SUCCESS when the
+// call succeeded), every key that this layer opens or creates owned by a
+// UniqueKey. A path is read by the registry itself (runs of backslashes
+// separate, case folds by Unicode rules, links and the 32-bit view of a
+// 32-bit process apply).
 #pragma once
 
-#include <string>
-#include <vector>
+#include <windows.h>
+
+#include "platform/unique.h"
+#include "text/buffer.h"
 
 namespace mur::platform {
 
-using KeyHandle = void*;
+// An open registry key; null owns nothing. Never a predefined root.
+struct KeyTraits {
+  using Pointer = HKEY;
+  static HKEY Invalid() { return nullptr; }
+  static unsigned long Close(HKEY key);
+};
+using UniqueKey = Unique<KeyTraits>;
 
-class RegKey {
- public:
-  RegKey() = default;
-  RegKey(RegKey&& other) noexcept;
-  RegKey& operator=(RegKey&& other) noexcept;
-  RegKey(const RegKey&) = delete;
-  RegKey& operator=(const RegKey&) = delete;
-  ~RegKey();
-
-  // Opens parent + path for reading. Returns the platform's error code.
-  static long Open(KeyHandle parent, const char* path, RegKey* key);
-  // Creates or opens parent + path with all access, no class, default
-  // security, non-volatile; *created tells which. Returns the error code.
-  static long Create(KeyHandle parent, const char* path, RegKey* key, bool* created);
-
-  KeyHandle handle() const { return handle_; }
-
-  struct Value {
-    std::string name;
-    unsigned long type = 0;
-    std::vector<unsigned char> data;
-  };
-  // Enumeration buffers, sized once per key from its own maxima and grown
-  // when an item turns out larger: no size limit of the library's own.
-  struct Buffers {
-    std::vector<char> name;
-    std::vector<unsigned char> data;
-    std::vector<char> subkey;
-  };
-  long SizeBuffers(Buffers* buffers) const;
-  // The value at `index` (ERROR_NO_MORE_ITEMS past the last).
-  long EnumValue(unsigned long index, Buffers* buffers, Value* value) const;
-  long SetValue(const Value& value) const;
-  // The name of the subkey at `index` (ERROR_NO_MORE_ITEMS past the last).
-  long EnumKey(unsigned long index, Buffers* buffers, std::string* name) const;
-
-  void Close();
-
- private:
-  KeyHandle handle_ = nullptr;
+// What a key is opened for. Every access lets the key's name be queried.
+enum class KeyAccess {
+  kInspect,      // the name only
+  kRead,         // values and subkeys listed
+  kReadDelete,   // as kRead, and the key deleted through the handle
+  kCreateBelow,  // subkeys created
+  kWrite,        // as kRead, and values set and subkeys created
 };
 
-// Deletes one key that has no subkeys (parent + path).
-long DeleteKey(KeyHandle parent, const char* path);
+// Opens parent\path (links followed). An empty path is refused with
+// ERROR_INVALID_PARAMETER (ReopenKey opens a key itself).
+DWORD OpenKey(HKEY parent, const wchar_t* path, KeyAccess access, UniqueKey* key);
+
+// Opens parent\path with its last key as itself: when that key is a link,
+// the link key, never its target (links before it are followed).
+DWORD OpenKeyNoFollow(HKEY parent, const wchar_t* path, KeyAccess access, UniqueKey* key);
+
+// A handle of its own to the key that `key` refers to: an open key, or a
+// predefined root such as HKEY_CURRENT_USER.
+DWORD ReopenKey(HKEY key, KeyAccess access, UniqueKey* reopened);
+
+// Creates the subkey `name` (one component) of `parent`: non-volatile, no
+// class, default security. When it exists already it is opened instead, and
+// *created is false. Either way the handle may set values, create subkeys and
+// delete the key.
+DWORD CreateKey(HKEY parent, const wchar_t* name, UniqueKey* key, bool* created);
+
+// Deletes the key that `key` refers to (a link key as the link), through
+// that handle: it must have no subkeys, and have been opened with
+// kReadDelete or by CreateKey.
+DWORD DeleteKey(HKEY key);
+
+// The key's full name as the registry resolves it ("\REGISTRY\..."): the
+// same for every handle to one key, whatever path or link led to it.
+DWORD QueryKeyName(HKEY key, text::Wide* name);
+
+// One UTF-16 unit in upper case, by the table that the registry compares
+// key names with.
+wchar_t UpcaseKeyNameUnit(wchar_t unit);
+
+// Room for the value names, value data and subkey names of keys, reused from
+// key to key: sized from each key's own maxima and grown when an item turns
+// out larger. No size limit of the library's own.
+struct EnumBuffers {
+  text::Wide value_name;
+  text::Buffer<BYTE> data;
+  text::Wide subkey_name;
+};
+
+struct KeyCounts {
+  DWORD subkeys = 0;
+  DWORD values = 0;
+};
+
+// The numbers of subkeys and values of `key`; makes `buffers` large enough
+// for its longest names and largest data.
+DWORD PrepareEnum(HKEY key, EnumBuffers* buffers, KeyCounts* counts);
+
+// One value as stored: type and data byte for byte (a string without its
+// terminator, odd lengths, any type). Points into the EnumBuffers it was
+// read into; name is zero-terminated, name_length counts its characters.
+struct ValueRef {
+  const wchar_t* name = nullptr;
+  DWORD name_length = 0;
+  DWORD type = 0;
+  const BYTE* data = nullptr;
+  DWORD size = 0;
+};
+
+// The value at `index` (ERROR_NO_MORE_ITEMS past the last).
+DWORD EnumValue(HKEY key, DWORD index, EnumBuffers* buffers, ValueRef* value);
+DWORD SetValue(HKEY key, const ValueRef& value);
+
+// The name of the subkey at `index`, zero-terminated in buffers->subkey_name
+// (ERROR_NO_MORE_ITEMS past the last).
+DWORD EnumKey(HKEY key, DWORD index, EnumBuffers* buffers, const wchar_t** name);
 
 }  // namespace mur::platform

@@ -1,154 +1,256 @@
 #include "platform/registry.h"
 
-#include <windows.h>
-
-#include <algorithm>
-
+#include "platform/ntdll.h"
 #include "platform/seam.h"
 
 namespace mur::platform {
 namespace {
 
-HKEY H(KeyHandle k) { return static_cast<HKEY>(k); }
+// How often a query grows its buffer before it gives up with
+// ERROR_MORE_DATA: far more than any item that the registry holds needs.
+constexpr int kMaxGrowths = 16;
 
-// An armed seam call fails with its error code, as the registry reports one.
-bool Tripped(seam::Op op, long* result) {
-  unsigned long error = 0;
-  if (!seam::Tripped(op, &error)) return false;
-  *result = static_cast<long>(error);
-  return true;
+REGSAM Mask(KeyAccess access) {
+  switch (access) {
+    case KeyAccess::kInspect:
+      return KEY_QUERY_VALUE;
+    case KeyAccess::kRead:
+      return KEY_READ;
+    case KeyAccess::kReadDelete:
+      return KEY_READ | DELETE;
+    case KeyAccess::kCreateBelow:
+      return KEY_QUERY_VALUE | KEY_CREATE_SUB_KEY;
+    case KeyAccess::kWrite:
+      return KEY_READ | KEY_WRITE;
+  }
+  return KEY_READ;
+}
+
+// Keys that CreateKey creates or opens may also be deleted (a failed copy
+// deletes what it created).
+constexpr REGSAM kCreatedMask = KEY_READ | KEY_WRITE | DELETE;
+
+DWORD FromStatus(nt::Status status) { return ::RtlNtStatusToDosError(status); }
+
+// Takes ownership of a key that the registry just opened for us.
+DWORD Own(LONG result, HKEY h, UniqueKey* key) {
+  if (result != ERROR_SUCCESS) return static_cast<DWORD>(result);
+  seam::Opened();
+  key->reset(h);
+  return ERROR_SUCCESS;
+}
+
+DWORD Open(HKEY parent, const wchar_t* path, DWORD options, KeyAccess access, UniqueKey* key) {
+  key->reset();
+  if (!path || !*path) return ERROR_INVALID_PARAMETER;
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kRegOpenKey, &armed)) return armed;
+  HKEY h = nullptr;
+  const LONG result = ::RegOpenKeyExW(parent, path, options, Mask(access), &h);
+  return Own(result, h, key);
+}
+
+// The name from ObjectNameInformation: a counted string followed by its text.
+DWORD QueryObjectName(HKEY key, text::Wide* name) {
+  text::Buffer<ULONG_PTR> info;
+  ULONG size = 1024;
+  for (int growths = 0;; ++growths) {
+    if (!info.Resize(size / sizeof(ULONG_PTR) + 1)) return ERROR_NOT_ENOUGH_MEMORY;
+    const ULONG capacity = static_cast<ULONG>(info.size() * sizeof(ULONG_PTR));
+    ULONG needed = 0;
+    const nt::Status status = ::NtQueryObject(key, nt::kObjectNameInformation, info.data(), capacity, &needed);
+    if (status == nt::kSuccess) {
+      const auto* counted = reinterpret_cast<const nt::CountedString*>(info.data());
+      return name->Assign(counted->buffer, counted->length / sizeof(wchar_t)) ? ERROR_SUCCESS
+                                                                              : ERROR_NOT_ENOUGH_MEMORY;
+    }
+    if ((status == nt::kBufferOverflow || status == nt::kBufferTooSmall || status == nt::kInfoLengthMismatch) &&
+        growths < kMaxGrowths) {
+      size = needed > capacity ? needed : capacity * 2;
+      continue;
+    }
+    return FromStatus(status);
+  }
 }
 
 }  // namespace
 
-RegKey::RegKey(RegKey&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-
-RegKey& RegKey::operator=(RegKey&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = nullptr;
-  }
-  return *this;
+unsigned long KeyTraits::Close(HKEY key) {
+  unsigned long ignored = 0;
+  seam::Tripped(seam::kRegCloseKey, &ignored);  // counted only: a close is not failed
+  const LONG result = ::RegCloseKey(key);
+  seam::Closed();
+  return static_cast<unsigned long>(result);
 }
 
-RegKey::~RegKey() { Close(); }
+DWORD OpenKey(HKEY parent, const wchar_t* path, KeyAccess access, UniqueKey* key) {
+  return Open(parent, path, 0, access, key);
+}
 
-long RegKey::Open(KeyHandle parent, const char* path, RegKey* key) {
-  key->Close();
-  long result;
-  if (Tripped(seam::kRegOpenKey, &result)) return result;
+DWORD OpenKeyNoFollow(HKEY parent, const wchar_t* path, KeyAccess access, UniqueKey* key) {
+  return Open(parent, path, REG_OPTION_OPEN_LINK, access, key);
+}
+
+DWORD ReopenKey(HKEY key, KeyAccess access, UniqueKey* reopened) {
+  reopened->reset();
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kRegOpenKey, &armed)) return armed;
   HKEY h = nullptr;
-  result = ::RegOpenKeyExA(H(parent), path, 0, KEY_READ, &h);
-  if (result == ERROR_SUCCESS) {
-    seam::Opened();
-    key->handle_ = h;
+  LONG result = ::RegOpenKeyExW(key, L"", 0, Mask(access), &h);
+  if (result == ERROR_SUCCESS && h == key) {
+    // A predefined root opened with an empty path comes back as itself, not
+    // as a handle of its own. Creating its empty subpath opens the key the
+    // root stands for (it exists: nothing is created).
+    result = ::RegCreateKeyExW(key, L"", 0, nullptr, REG_OPTION_NON_VOLATILE, Mask(access), nullptr, &h,
+                               nullptr);
   }
-  return result;
+  return Own(result, h, reopened);
 }
 
-long RegKey::Create(KeyHandle parent, const char* path, RegKey* key, bool* created) {
-  key->Close();
+DWORD CreateKey(HKEY parent, const wchar_t* name, UniqueKey* key, bool* created) {
+  key->reset();
   *created = false;
-  long result;
-  if (Tripped(seam::kRegCreateKey, &result)) return result;
+  if (!name || !*name) return ERROR_INVALID_PARAMETER;
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kRegCreateKey, &armed)) return armed;
   HKEY h = nullptr;
   DWORD disposition = 0;
-  // A null path names the parent itself, which RegCreateKeyEx takes as "".
-  result = ::RegCreateKeyExA(H(parent), path ? path : "", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                             nullptr, &h, &disposition);
-  if (result == ERROR_SUCCESS) {
-    seam::Opened();
-    key->handle_ = h;
-    *created = disposition == REG_CREATED_NEW_KEY;
-  }
-  return result;
+  const LONG result = ::RegCreateKeyExW(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, kCreatedMask, nullptr,
+                                        &h, &disposition);
+  if (result == ERROR_SUCCESS) *created = disposition == REG_CREATED_NEW_KEY;
+  return Own(result, h, key);
 }
 
-long RegKey::SizeBuffers(Buffers* buffers) const {
-  long result;
-  if (Tripped(seam::kRegQueryInfoKey, &result)) return result;
-  DWORD max_subkey = 0, max_name = 0, max_data = 0;
-  result = ::RegQueryInfoKeyA(H(handle_), nullptr, nullptr, nullptr, nullptr, &max_subkey, nullptr,
-                              nullptr, &max_name, &max_data, nullptr, nullptr);
-  if (result != ERROR_SUCCESS) return result;
-  // Room for the terminating zeros, and for the double-byte form of names
-  // that the key counts in characters.
-  buffers->name.resize(2 * max_name + 2);
-  buffers->data.resize(max_data + 1);
-  buffers->subkey.resize(2 * max_subkey + 2);
+DWORD DeleteKey(HKEY key) {
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kRegDeleteKey, &armed)) return armed;
+  const nt::Status status = ::NtDeleteKey(key);
+  return status == nt::kSuccess ? ERROR_SUCCESS : FromStatus(status);
+}
+
+// KeyNameInformation is documented from Windows Vista on; a system that does
+// not know the class answers STATUS_INVALID_PARAMETER (or
+// STATUS_INVALID_INFO_CLASS), both ERROR_INVALID_PARAMETER, and the object
+// name, which every version gives, stands in.
+DWORD QueryKeyName(HKEY key, text::Wide* name) {
+  name->Clear();
+  text::Buffer<ULONG> info;
+  ULONG size = 512;
+  for (int growths = 0;; ++growths) {
+    if (!info.Resize(size / sizeof(ULONG) + 1)) return ERROR_NOT_ENOUGH_MEMORY;
+    const ULONG capacity = static_cast<ULONG>(info.size() * sizeof(ULONG));
+    ULONG needed = 0;
+    DWORD error = 0;
+    if (!seam::Tripped(seam::kRegQueryKeyName, &error)) {
+      const nt::Status status = ::NtQueryKey(key, nt::kKeyNameInformation, info.data(), capacity, &needed);
+      if (status == nt::kSuccess) {
+        // KEY_NAME_INFORMATION: the name's length in bytes, then the name.
+        const ULONG bytes = info[0];
+        if (bytes > capacity - sizeof(ULONG)) return ERROR_INVALID_DATA;
+        return name->Assign(reinterpret_cast<const wchar_t*>(info.data() + 1), bytes / sizeof(wchar_t))
+                   ? ERROR_SUCCESS
+                   : ERROR_NOT_ENOUGH_MEMORY;
+      }
+      if ((status == nt::kBufferOverflow || status == nt::kBufferTooSmall) && growths < kMaxGrowths) {
+        size = needed > capacity ? needed : capacity * 2;
+        continue;
+      }
+      error = FromStatus(status);
+    }
+    if (error == ERROR_INVALID_PARAMETER) return QueryObjectName(key, name);
+    return error;
+  }
+}
+
+wchar_t UpcaseKeyNameUnit(wchar_t unit) { return ::RtlUpcaseUnicodeChar(unit); }
+
+DWORD PrepareEnum(HKEY key, EnumBuffers* buffers, KeyCounts* counts) {
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kRegQueryInfoKey, &armed)) return armed;
+  DWORD subkeys = 0, max_subkey = 0, values = 0, max_name = 0, max_data = 0;
+  const LONG result = ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, &max_subkey, nullptr, &values,
+                                         &max_name, &max_data, nullptr, nullptr);
+  if (result != ERROR_SUCCESS) return static_cast<DWORD>(result);
+  // Names are counted in characters without their terminating zero.
+  if (buffers->value_name.size() < max_name + 1 && !buffers->value_name.Resize(max_name + 1))
+    return ERROR_NOT_ENOUGH_MEMORY;
+  if (buffers->data.size() < max_data && !buffers->data.Resize(max_data)) return ERROR_NOT_ENOUGH_MEMORY;
+  if (buffers->subkey_name.size() < max_subkey + 1 && !buffers->subkey_name.Resize(max_subkey + 1))
+    return ERROR_NOT_ENOUGH_MEMORY;
+  counts->subkeys = subkeys;
+  counts->values = values;
   return ERROR_SUCCESS;
 }
 
-// How often an enumeration grows its buffers before it gives up with
-// ERROR_MORE_DATA: far more than any item that the registry holds needs.
-constexpr int kMaxGrowths = 16;
-
-long RegKey::EnumValue(unsigned long index, Buffers* buffers, Value* value) const {
-  // Never hand the registry an empty buffer, whether or not SizeBuffers ran.
-  if (buffers->name.size() < 2) buffers->name.resize(256);
-  if (buffers->data.empty()) buffers->data.resize(256);
+DWORD EnumValue(HKEY key, DWORD index, EnumBuffers* buffers, ValueRef* value) {
+  // Never hand the registry an empty buffer, whether or not PrepareEnum ran.
+  if (buffers->value_name.size() < 2 && !buffers->value_name.Resize(256)) return ERROR_NOT_ENOUGH_MEMORY;
+  if (buffers->data.empty() && !buffers->data.Resize(256)) return ERROR_NOT_ENOUGH_MEMORY;
   for (int growths = 0;; ++growths) {
-    long result;
-    if (Tripped(seam::kRegEnumValue, &result)) return result;
-    DWORD name_size = static_cast<DWORD>(buffers->name.size());
+    unsigned long armed = 0;
+    if (seam::Tripped(seam::kRegEnumValue, &armed)) return armed;
+    DWORD name_size = static_cast<DWORD>(buffers->value_name.size());
     DWORD data_size = static_cast<DWORD>(buffers->data.size());
     DWORD type = 0;
-    result = ::RegEnumValueA(H(handle_), index, buffers->name.data(), &name_size, nullptr, &type,
-                             buffers->data.data(), &data_size);
+    const LONG result = ::RegEnumValueW(key, index, buffers->value_name.data(), &name_size, nullptr, &type,
+                                        buffers->data.data(), &data_size);
     if (result == ERROR_MORE_DATA && growths < kMaxGrowths) {
-      // A value grew since the buffers were sized: make room and ask again.
-      buffers->name.resize(buffers->name.size() * 2 + 256);
-      buffers->data.resize(std::max<std::size_t>(data_size + 1, buffers->data.size() * 2));
+      // An item grew since the buffers were sized. The data's size comes
+      // back; when the data fits, the name is what is short.
+      const bool grown = data_size > buffers->data.size()
+                             ? buffers->data.Resize(data_size)
+                             : buffers->value_name.Resize(buffers->value_name.size() * 2 + 256);
+      if (!grown) return ERROR_NOT_ENOUGH_MEMORY;
       continue;
     }
-    if (result != ERROR_SUCCESS) return result;
-    value->name.assign(buffers->name.data(), name_size);
+    if (result != ERROR_SUCCESS) return static_cast<DWORD>(result);
+    if (name_size >= buffers->value_name.size() || data_size > buffers->data.size()) return ERROR_INVALID_DATA;
+    buffers->value_name[name_size] = L'\0';
+    value->name = buffers->value_name.data();
+    value->name_length = name_size;
     value->type = type;
-    value->data.assign(buffers->data.begin(), buffers->data.begin() + data_size);
+    value->data = buffers->data.data();
+    value->size = data_size;
     return ERROR_SUCCESS;
   }
 }
 
-long RegKey::SetValue(const Value& value) const {
-  long result;
-  if (Tripped(seam::kRegSetValue, &result)) return result;
-  return ::RegSetValueExA(H(handle_), value.name.c_str(), 0, value.type,
-                          value.data.empty() ? nullptr : value.data.data(),
-                          static_cast<DWORD>(value.data.size()));
+// Through the native call, which stores the bytes as given: RegSetValueEx
+// adds a terminator to string data that lacks one when the memory after it
+// happens to hold a zero.
+DWORD SetValue(HKEY key, const ValueRef& value) {
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kRegSetValue, &armed)) return armed;
+  const std::size_t length = value.name_length;
+  if (length > 0xFFFE / sizeof(wchar_t)) return ERROR_INVALID_PARAMETER;
+  nt::CountedString name;
+  name.length = static_cast<USHORT>(length * sizeof(wchar_t));
+  name.maximum_length = name.length;
+  name.buffer = const_cast<wchar_t*>(value.name);
+  const nt::Status status =
+      ::NtSetValueKey(key, &name, 0, value.type, const_cast<BYTE*>(value.data), value.size);
+  return status == nt::kSuccess ? ERROR_SUCCESS : FromStatus(status);
 }
 
-long RegKey::EnumKey(unsigned long index, Buffers* buffers, std::string* name) const {
-  if (buffers->subkey.size() < 2) buffers->subkey.resize(256);
+DWORD EnumKey(HKEY key, DWORD index, EnumBuffers* buffers, const wchar_t** name) {
+  // A key name has at most 255 characters.
+  if (buffers->subkey_name.size() < 2 && !buffers->subkey_name.Resize(256)) return ERROR_NOT_ENOUGH_MEMORY;
   for (int growths = 0;; ++growths) {
-    long result;
-    if (Tripped(seam::kRegEnumKey, &result)) return result;
-    DWORD size = static_cast<DWORD>(buffers->subkey.size());
-    result = ::RegEnumKeyExA(H(handle_), index, buffers->subkey.data(), &size, nullptr, nullptr,
-                             nullptr, nullptr);
+    unsigned long armed = 0;
+    if (seam::Tripped(seam::kRegEnumKey, &armed)) return armed;
+    DWORD size = static_cast<DWORD>(buffers->subkey_name.size());
+    const LONG result =
+        ::RegEnumKeyExW(key, index, buffers->subkey_name.data(), &size, nullptr, nullptr, nullptr, nullptr);
     if (result == ERROR_MORE_DATA && growths < kMaxGrowths) {
-      buffers->subkey.resize(buffers->subkey.size() * 2 + 256);
+      if (!buffers->subkey_name.Resize(buffers->subkey_name.size() * 2 + 256)) return ERROR_NOT_ENOUGH_MEMORY;
       continue;
     }
-    if (result != ERROR_SUCCESS) return result;
-    name->assign(buffers->subkey.data(), size);
+    if (result != ERROR_SUCCESS) return static_cast<DWORD>(result);
+    if (size >= buffers->subkey_name.size()) return ERROR_INVALID_DATA;
+    buffers->subkey_name[size] = L'\0';
+    *name = buffers->subkey_name.data();
     return ERROR_SUCCESS;
   }
-}
-
-void RegKey::Close() {
-  if (!handle_) return;
-  unsigned long ignored = 0;
-  seam::Tripped(seam::kRegCloseKey, &ignored);  // counted only: a close is not failed
-  ::RegCloseKey(H(handle_));
-  seam::Closed();
-  handle_ = nullptr;
-}
-
-long DeleteKey(KeyHandle parent, const char* path) {
-  long result;
-  if (Tripped(seam::kRegDeleteKey, &result)) return result;
-  return ::RegDeleteKeyA(H(parent), path);
 }
 
 }  // namespace mur::platform

@@ -22,7 +22,8 @@ enum Op : int {
   kFindNext,
   kDeleteFile,
   kRemoveDirectory,
-  // Registry key tree copy.
+  // Registry key tree copy (kRegDeleteKey deletes through a key's handle,
+  // kRegQueryKeyName asks a key's full name).
   kRegOpenKey = 30,
   kRegCreateKey,
   kRegQueryInfoKey,
@@ -31,6 +32,7 @@ enum Op : int {
   kRegEnumKey,
   kRegDeleteKey,
   kRegCloseKey,
+  kRegQueryKeyName,
   // Every Buffer allocation (text/buffer.h).
   kAllocate = 50,
   kOpCount

@@ -1,11 +1,18 @@
 // Registry fixtures for the copy tests: a key of the test's own under
-// HKEY_CURRENT_USER\Software, removed with everything below it afterwards,
-// and snapshots of key trees to compare.
+// HKEY_CURRENT_USER\Software, removed with everything below it afterwards
+// (links as links), and snapshots of key trees to compare.
+//
+// Paths and names given as std::string are in the system code page and go
+// through the narrow functions, as a host's script would set them; those
+// given as std::wstring go through the UTF-16 functions and may hold any
+// character.
 #pragma once
 
 #include <windows.h>
 
 #include <map>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,9 +23,13 @@ struct RegValue {
   std::vector<BYTE> data;
   bool operator==(const RegValue& o) const { return type == o.type && data == o.data; }
 };
+// For failure messages: the type and the bytes in hexadecimal.
+void PrintTo(const RegValue& value, std::ostream* os);
 
-// Relative key path ("" for the key itself) -> value name -> value.
-using RegSnapshot = std::map<std::string, std::map<std::string, RegValue>>;
+// Relative key path ("" for the key itself) -> value name -> value, read
+// through the UTF-16 functions: names, types and data exactly as stored.
+// Links are followed, as a reader of the keys sees them.
+using RegSnapshot = std::map<std::wstring, std::map<std::wstring, RegValue>>;
 
 class TestKey {
  public:
@@ -31,6 +42,7 @@ class TestKey {
   HKEY root() const { return root_; }
   // The test key's path under the root, or a path below it.
   std::string path(const std::string& sub = "") const { return sub.empty() ? path_ : path_ + "\\" + sub; }
+  std::wstring wpath(const std::wstring& sub = L"") const;
 
  private:
   HKEY root_;
@@ -40,12 +52,40 @@ class TestKey {
 // Creates root\path (and its parents) and sets a value in it.
 void SetRegValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
                  const std::vector<BYTE>& data);
+void SetRegValue(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type,
+                 const std::vector<BYTE>& data);
+// A REG_SZ with its terminator.
 void SetRegString(HKEY root, const std::string& path, const std::string& name, const std::string& text);
+void SetRegString(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text);
 void CreateRegKey(HKEY root, const std::string& path);
+void CreateRegKey(HKEY root, const std::wstring& path);
 bool RegKeyExists(HKEY root, const std::string& path);
+bool RegKeyExists(HKEY root, const std::wstring& path);
 // Every value of root\path and of every key below it; empty when absent.
 RegSnapshot Snapshot(HKEY root, const std::string& path);
+RegSnapshot Snapshot(HKEY root, const std::wstring& path);
+
+// Registry links. The full name of an existing key ("\REGISTRY\..."), as a
+// link's target is written.
+std::wstring KeyFullName(HKEY root, const std::wstring& path);
+// Creates root\path as a link to the key of that full name; false (with the
+// reason in *why) when the registry does not make links.
+bool CreateRegLink(HKEY root, const std::wstring& path, const std::wstring& target_full_name, std::string* why);
+// True when root\path is a link key itself.
+bool IsRegLink(HKEY root, const std::wstring& path);
+// Deletes root\path with everything below it, a link as the link.
+void DeleteRegTree(HKEY root, const std::wstring& path);
 
 std::vector<BYTE> Bytes(const std::string& s);
+// What a REG_SZ of `text` holds: UTF-16 with its terminator.
+std::vector<BYTE> Sz(const std::wstring& text);
+// UTF-16 without a terminator.
+std::vector<BYTE> Utf16(const std::wstring& text);
+
+// `narrow` (system code page) as UTF-16, as the narrow functions convert it.
+std::wstring FromSystem(const std::string& narrow);
+// `text` in the system code page, when every character of it has a spelling
+// there (no best-fit substitutes).
+std::optional<std::string> SystemSpelling(const std::wstring& text);
 
 }  // namespace murtest

@@ -128,7 +128,7 @@ TEST(Abi32, PredefinedRootsAsTheirHandleValues) {
     const auto copy = Mur().Get<CopyFn>("MUR_CopyRegistarInfo");
     EXPECT_EQ(0, copy(as_passed, t.path("src").c_str(), t.path("dst").c_str(), 1));
     EXPECT_FALSE(RegKeyExists(r.key, t.path("src")));
-    EXPECT_EQ(Bytes(std::string("value") + '\0'), Snapshot(r.key, t.path("dst")).at("sub").at("v").data);
+    EXPECT_EQ(Sz(L"value"), Snapshot(r.key, t.path("dst")).at(L"sub").at(L"v").data);
   }
 }
 

@@ -1,6 +1,8 @@
 // MUR_CopyRegistarInfo through the real DLL, on the real registry under a key
-// of the test's own: exact copies, moves, refusals, and failures that undo
-// only what the call created.
+// of the test's own: exact copies (names and data outside the code page
+// included), moves, refusals of every spelling of the source, links, and
+// failures that undo only what the call created. Runs in code pages 932 and
+// 1252.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +10,7 @@
 #include "support/library.h"
 #include "support/registry.h"
 #include "support/seam.h"
+#include "support/tree.h"
 
 namespace murtest {
 namespace {
@@ -50,6 +53,60 @@ TEST(RegistryCopy, CopiesEveryValueAndSubkeyExactly) {
   EXPECT_EQ(before, Snapshot(t.root(), src));
 }
 
+// Names and data that the system code page cannot spell, names that it would
+// merge (Zoë and Zoe are one name once "ë" falls back to "e"), and data that
+// no narrow function passes unchanged: strings without a terminator, odd
+// lengths, types the registry does not interpret.
+TEST(RegistryCopy, NamesAndDataOutsideTheCodePageArriveAsStored) {
+  for (int flag : {0, 1}) {
+    SCOPED_TRACE(flag);
+    TestKey t;
+    const std::wstring src = t.wpath(L"src");
+    const HKEY r = t.root();
+    SetRegString(r, src, L"InstallDir", L"C:\\Users\\Zo\x00EB\\App");
+    SetRegString(r, src, L"Zo\x00EB", L"with diaeresis");
+    SetRegString(r, src, L"Zoe", L"without");
+    SetRegString(r, src, L"\xC124\xCE58", L"\xD83D\xDE00 \x8868\x793A");  // Hangul name, emoji and kanji data
+    SetRegValue(r, src, L"NoTerminator", REG_SZ, Utf16(L"abc"));
+    SetRegValue(r, src, L"OddString", REG_SZ, {'a', 0, 'b', 0, 'c'});
+    SetRegValue(r, src, L"OddExpand", REG_EXPAND_SZ, {'%', 0, 'x'});
+    SetRegValue(r, src, L"OpenMulti", REG_MULTI_SZ, Utf16(std::wstring(L"one\0two", 7)));
+    SetRegValue(r, src, L"OddBinary", REG_BINARY, {1, 2, 3});
+    SetRegValue(r, src, L"OwnType", 0x4D5552, {0, 0, 0, 0, 0});
+    SetRegValue(r, src, L"None", REG_NONE, {});
+    SetRegString(r, src + L"\\\xD55C\xAE00", L"v", L"Hangul subkey");
+    SetRegString(r, src + L"\\Zo\x00EB", L"v", L"one");
+    SetRegString(r, src + L"\\Zoe", L"v", L"two");
+    SetRegString(r, src + L"\\\xD83D\xDCE6\\\x30A2\x30D7\x30EA", L"", L"emoji, then katakana");
+    const RegSnapshot before = Snapshot(r, src);
+    ASSERT_EQ(5u + 1u, before.size());
+    ASSERT_EQ(11u, before.at(L"").size());
+
+    EXPECT_EQ(0, Copy(Mur(), r, t.path("src"), t.path("dst"), flag));
+    EXPECT_EQ(before, Snapshot(r, t.wpath(L"dst")));
+    EXPECT_EQ(flag == 0, RegKeyExists(r, src));
+  }
+}
+
+// The paths arrive in the system code page and name the keys that the
+// narrow registry functions name with them (a trail byte 0x5C included).
+TEST(RegistryCopy, PathsAreReadInTheSystemCodePage) {
+  const std::wstring names[] = {L"\x8868\x793A", L"\xFF71\xFF8C\xFF9F\xFF98", L"Zo\x00EB", L"\x00C4pp"};
+  int spelled = 0;
+  for (const std::wstring& name : names) {
+    const std::optional<std::string> narrow = SystemSpelling(name);
+    if (!narrow) continue;  // no spelling in this code page
+    ++spelled;
+    SCOPED_TRACE(*narrow);
+    TestKey t;
+    SetRegString(t.root(), t.wpath(name + L"\\" + name), name, name);
+    EXPECT_EQ(0, Copy(Mur(), t.root(), t.path(*narrow), t.path(*narrow + "2\\" + *narrow), 1));
+    EXPECT_FALSE(RegKeyExists(t.root(), t.wpath(name)));
+    EXPECT_EQ(Sz(name), Snapshot(t.root(), t.wpath(name + L"2\\" + name)).at(name).at(name).data);
+  }
+  EXPECT_GE(spelled, 2) << "the code page spells too few of the names";
+}
+
 TEST(RegistryCopy, ExistingDestinationValuesOfOtherNamesStay) {
   TestKey t;
   const std::string src = t.path("src"), dst = t.path("dst");
@@ -60,9 +117,9 @@ TEST(RegistryCopy, ExistingDestinationValuesOfOtherNamesStay) {
   SetRegString(t.root(), dst + "\\sub", "mine", "kept too");
   EXPECT_EQ(0, Copy(Mur(), t.root(), src, dst, 0));
   const RegSnapshot d = Snapshot(t.root(), dst);
-  EXPECT_EQ(Bytes(std::string("from source") + '\0'), d.at("").at("shared").data);
-  EXPECT_EQ(Bytes(std::string("kept") + '\0'), d.at("").at("own").data);
-  EXPECT_EQ(2u, d.at("sub").size());
+  EXPECT_EQ(Sz(L"from source"), d.at(L"").at(L"shared").data);
+  EXPECT_EQ(Sz(L"kept"), d.at(L"").at(L"own").data);
+  EXPECT_EQ(2u, d.at(L"sub").size());
 }
 
 TEST(RegistryCopy, MoveFlagLowByteDecides) {
@@ -94,7 +151,7 @@ TEST(RegistryCopy, EmptySourceGivesAnEmptyDestination) {
   CreateRegKey(t.root(), t.path("src"));
   EXPECT_EQ(0, Copy(Mur(), t.root(), t.path("src"), t.path("dst"), 0));
   EXPECT_TRUE(RegKeyExists(t.root(), t.path("dst")));
-  EXPECT_EQ((RegSnapshot{{"", {}}}), Snapshot(t.root(), t.path("dst")));
+  EXPECT_EQ((RegSnapshot{{L"", {}}}), Snapshot(t.root(), t.path("dst")));
 }
 
 TEST(RegistryCopy, LargeValuesAndLongNamesAreCopied) {
@@ -113,9 +170,9 @@ TEST(RegistryCopy, LargeValuesAndLongNamesAreCopied) {
 TEST(RegistryCopy, CreatedKeysAreNonVolatile) {
   TestKey t;
   SetRegString(t.root(), t.path("src\\sub"), "x", "y");
-  ASSERT_EQ(0, Copy(Mur(), t.root(), t.path("src"), t.path("dst"), 0));
+  ASSERT_EQ(0, Copy(Mur(), t.root(), t.path("src"), t.path("new\\dst"), 0));
   // A non-volatile key cannot be created under a volatile one.
-  for (const char* parent : {"dst", "dst\\sub"}) {
+  for (const char* parent : {"new", "new\\dst", "new\\dst\\sub"}) {
     HKEY key;
     EXPECT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(t.root(), t.path(std::string(parent) + "\\child").c_str(), 0,
                                                nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
@@ -145,15 +202,91 @@ TEST(RegistryCopy, IntoItselfIsRefusedAndTouchesNothing) {
   EXPECT_EQ(0, Copy(Mur(), t.root(), src, t.path("Src2"), 0));
 }
 
+// An empty or null destination names the root key itself, here an open key
+// of the test's own handed over as the root.
+TEST(RegistryCopy, AnEmptyOrNullDestinationNamesTheRoot) {
+  TestKey t;
+  HKEY root = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(t.root(), t.wpath().c_str(), 0, KEY_ALL_ACCESS, &root));
+  SetRegString(root, L"src\\sub", L"s", L"sub");
+  SetRegString(root, L"src", L"v", L"value");
+  // The copy of A\B into the root would land A\B\A\B on A\B itself.
+  SetRegString(root, L"A\\B\\A\\B", L"deep", L"1");
+  const RegSnapshot before = Snapshot(t.root(), t.wpath());
+  const auto copy = Mur().Get<CopyFn>("MUR_CopyRegistarInfo");
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, copy(root, "A\\B", nullptr, 1));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, copy(root, "A\\B", "", 1));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, copy(root, "A\\B", "\\", 1));
+  EXPECT_EQ(before, Snapshot(t.root(), t.wpath()));
+  EXPECT_EQ(0, copy(root, "src", nullptr, 0));
+  const RegSnapshot after = Snapshot(t.root(), t.wpath());
+  EXPECT_EQ(Sz(L"value"), after.at(L"").at(L"v").data);
+  EXPECT_EQ(Sz(L"sub"), after.at(L"sub").at(L"s").data);
+  ::RegCloseKey(root);
+}
+
+// Other spellings of the source (or of a key inside it, existing or not)
+// that the registry resolves to the same key: refused with 87 for a copy and
+// a move, and nothing is touched. Each case is spelled in the code pages
+// that can spell it.
+TEST(RegistryCopy, EverySpellingOfTheSourceIsRefused) {
+  struct Alias {
+    const char* why;
+    std::wstring source;       // under the test key, with a value and a subkey Sub
+    std::wstring destination;  // under the test key
+    std::wstring extra;        // a further key to create, when not empty
+    bool link = false;         // Alias is a link to V\App
+  };
+  const Alias aliases[] = {
+      {"doubled separator", L"V\\App", L"V\\\\App", L""},
+      {"trailing separators", L"V\\App", L"V\\App\\\\", L""},
+      {"doubled separator, new key inside", L"V\\App", L"V\\\\App\\\\New\\Deeper", L""},
+      {"full-width letter in the other case", L"V\\\xFF21pp", L"V\\\xFF41pp", L""},
+      {"full-width, new key inside", L"V\\\xFF21pp", L"v\\\xFF41PP\\New", L""},
+      {"full-width, existing key inside", L"V\\\xFF21pp", L"V\\\xFF41pp\\sub", L""},
+      {"accented letter in the other case", L"V\\\x00C4pp", L"V\\\x00E4pp", L""},
+      {"accented, new key inside", L"V\\\x00C4pp", L"V\\\x00E4pp\\New\\Deeper", L""},
+      {"full-width parent that would receive the source onto itself", L"\xFF21\\B", L"\xFF41", L"\xFF21\\B\\B"},
+      {"accented parent that would receive the source onto itself", L"\x00C4\\B", L"\x00E4", L"\x00C4\\B\\B"},
+      {"link to the source", L"V\\App", L"Alias", L"", true},
+      {"new key inside, through a link", L"V\\App", L"Alias\\New\\Deeper", L"", true},
+      {"existing key inside, through a link", L"V\\App", L"Alias\\Sub", L"", true},
+  };
+  std::string skipped;
+  for (const Alias& a : aliases) {
+    SCOPED_TRACE(a.why);
+    TestKey t;
+    const std::optional<std::string> source = SystemSpelling(t.wpath(a.source));
+    const std::optional<std::string> destination = SystemSpelling(t.wpath(a.destination));
+    if (!source || !destination) continue;  // not spelled in this code page
+    SetRegString(t.root(), t.wpath(a.source), L"v", L"value");
+    SetRegString(t.root(), t.wpath(a.source + L"\\Sub"), L"s", L"sub");
+    if (!a.extra.empty()) SetRegString(t.root(), t.wpath(a.extra), L"e", L"extra");
+    if (a.link) {
+      std::string why;
+      if (!CreateRegLink(t.root(), t.wpath(L"Alias"), KeyFullName(t.root(), t.wpath(a.source)), &why)) {
+        skipped = why;
+        continue;
+      }
+    }
+    const RegSnapshot before = Snapshot(t.root(), t.wpath());
+    for (int flag : {0, 1}) {
+      EXPECT_EQ(ERROR_INVALID_PARAMETER, Copy(Mur(), t.root(), *source, *destination, flag)) << flag;
+      EXPECT_EQ(before, Snapshot(t.root(), t.wpath()));
+    }
+  }
+  if (!skipped.empty()) GTEST_SKIP() << "skipped the cases through a link: " << skipped;
+}
+
 TEST(RegistryCopy, IntoTheParentIsAllowed) {
   TestKey t;
   SetRegString(t.root(), t.path("p\\child"), "v", "1");
   SetRegString(t.root(), t.path("p\\child\\grand"), "g", "2");
   EXPECT_EQ(0, Copy(Mur(), t.root(), t.path("p\\child"), t.path("p"), 0));
   const RegSnapshot p = Snapshot(t.root(), t.path("p"));
-  EXPECT_EQ(Bytes(std::string("1") + '\0'), p.at("").at("v").data);
-  EXPECT_EQ(Bytes(std::string("2") + '\0'), p.at("grand").at("g").data);
-  EXPECT_TRUE(p.count("child\\grand"));
+  EXPECT_EQ(Sz(L"1"), p.at(L"").at(L"v").data);
+  EXPECT_EQ(Sz(L"2"), p.at(L"grand").at(L"g").data);
+  EXPECT_TRUE(p.count(L"child\\grand"));
 }
 
 TEST(RegistryCopy, MoveIntoTheParentKeepsEverything) {
@@ -162,9 +295,9 @@ TEST(RegistryCopy, MoveIntoTheParentKeepsEverything) {
   SetRegString(t.root(), t.path("p\\child\\grand"), "g", "2");
   EXPECT_EQ(0, Copy(Mur(), t.root(), t.path("p\\child"), t.path("p"), 1));
   const RegSnapshot p = Snapshot(t.root(), t.path("p"));
-  EXPECT_FALSE(p.count("child"));
-  EXPECT_EQ(Bytes(std::string("1") + '\0'), p.at("").at("v").data);
-  EXPECT_EQ(Bytes(std::string("2") + '\0'), p.at("grand").at("g").data);
+  EXPECT_FALSE(p.count(L"child"));
+  EXPECT_EQ(Sz(L"1"), p.at(L"").at(L"v").data);
+  EXPECT_EQ(Sz(L"2"), p.at(L"grand").at(L"g").data);
 }
 
 // Copying A\B into A writes B's subkeys beside B; when B holds a subkey B,
@@ -179,8 +312,96 @@ TEST(RegistryCopy, IntoAnAncestorThatWouldOverwriteTheSourceIsRefused) {
   for (int flag : {0, 1}) {
     EXPECT_EQ(ERROR_INVALID_PARAMETER, Copy(Mur(), t.root(), t.path("A\\B"), t.path("A"), flag));
     EXPECT_EQ(ERROR_INVALID_PARAMETER, Copy(Mur(), t.root(), t.path("a\\b\\"), t.path("a"), flag));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, Copy(Mur(), t.root(), t.path("A\\\\B"), t.path("A\\"), flag));
   }
   EXPECT_EQ(before, Snapshot(t.root(), t.path()));
+}
+
+// A 32-bit process on 64-bit Windows sees HKLM\Software through the
+// redirected view: Software\X and Software\Wow6432Node\X are one key to it.
+TEST(RegistryCopy, RedirectedSpellingOfTheSourceIsRefused) {
+  BOOL wow64 = FALSE;
+  ::IsWow64Process(::GetCurrentProcess(), &wow64);
+  if (!wow64) GTEST_SKIP() << "skipped: not a 32-bit process on 64-bit Windows, where there is no redirection";
+  TestKey t(HKEY_LOCAL_MACHINE, "Software");
+  const std::string name = t.path().substr(std::string("Software\\").size());
+  const std::string redirected = "Software\\Wow6432Node\\" + name;
+  SetRegString(HKEY_LOCAL_MACHINE, t.path("X"), "v", "1");
+  SetRegString(HKEY_LOCAL_MACHINE, t.path("X\\Inner"), "i", "2");
+  ASSERT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, redirected + "\\X\\Inner"));
+  const RegSnapshot before = Snapshot(HKEY_LOCAL_MACHINE, t.path());
+  for (const std::string& dst : {redirected + "\\X", redirected + "\\X\\Inner", redirected + "\\X\\New"}) {
+    SCOPED_TRACE(dst);
+    for (int flag : {0, 1}) EXPECT_EQ(ERROR_INVALID_PARAMETER, Copy(Mur(), HKEY_LOCAL_MACHINE, t.path("X"), dst, flag));
+  }
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, Copy(Mur(), HKEY_LOCAL_MACHINE, redirected + "\\X", t.path("X\\Inner"), 1));
+  EXPECT_EQ(before, Snapshot(HKEY_LOCAL_MACHINE, t.path()));
+}
+
+// The copy follows links as the registry's own tree copy does: a link inside
+// the source arrives as an ordinary key with its target's values and
+// subkeys. The move deletes the link as the link: its target stays whole.
+TEST(RegistryCopy, LinksAreCopiedAsTheirTargetsAndMovedAwayAsLinks) {
+  TestKey t;
+  const HKEY r = t.root();
+  SetRegString(r, t.wpath(L"Common"), L"c", L"common");
+  SetRegString(r, t.wpath(L"Common\\Inner"), L"i", L"inner");
+  SetRegString(r, t.wpath(L"App"), L"a", L"app");
+  SetRegString(r, t.wpath(L"App\\Own"), L"o", L"own");
+  std::string why;
+  if (!CreateRegLink(r, t.wpath(L"App\\Shared"), KeyFullName(r, t.wpath(L"Common")), &why))
+    GTEST_SKIP() << "skipped: " << why;
+  const RegSnapshot common = Snapshot(r, t.wpath(L"Common"));
+  const RegSnapshot app = Snapshot(r, t.wpath(L"App"));
+  ASSERT_EQ(common.at(L""), app.at(L"Shared"));
+
+  EXPECT_EQ(0, Copy(Mur(), r, t.path("App"), t.path("Copied"), 0));
+  EXPECT_EQ(app, Snapshot(r, t.wpath(L"Copied")));
+  EXPECT_FALSE(IsRegLink(r, t.wpath(L"Copied\\Shared")));
+  EXPECT_TRUE(IsRegLink(r, t.wpath(L"App\\Shared")));
+
+  EXPECT_EQ(0, Copy(Mur(), r, t.path("App"), t.path("Moved"), 1));
+  EXPECT_EQ(app, Snapshot(r, t.wpath(L"Moved")));
+  EXPECT_FALSE(RegKeyExists(r, t.wpath(L"App")));
+  EXPECT_EQ(common, Snapshot(r, t.wpath(L"Common")));
+
+  // A source path that is itself a link: its target is copied, the link
+  // alone is moved away.
+  ASSERT_TRUE(CreateRegLink(r, t.wpath(L"Door"), KeyFullName(r, t.wpath(L"Common")), &why)) << why;
+  EXPECT_EQ(0, Copy(Mur(), r, t.path("Door"), t.path("Through"), 1));
+  EXPECT_EQ(common, Snapshot(r, t.wpath(L"Through")));
+  EXPECT_FALSE(IsRegLink(r, t.wpath(L"Door")));
+  EXPECT_EQ(common, Snapshot(r, t.wpath(L"Common")));
+}
+
+// A link back into the source makes the tree endless: the copy fails, at
+// the latest 512 levels down, and leaves nothing it made; the move deletes
+// nothing.
+TEST(RegistryCopy, ALinkBackIntoTheSourceFailsAndLeavesNothing) {
+  TestKey t;
+  const HKEY r = t.root();
+  SetRegString(r, t.wpath(L"App"), L"a", L"app");
+  SetRegString(r, t.wpath(L"App\\Sub"), L"s", L"sub");
+  std::string why;
+  if (!CreateRegLink(r, t.wpath(L"App\\Sub\\Back"), KeyFullName(r, t.wpath(L"App")), &why))
+    GTEST_SKIP() << "skipped: " << why;
+  for (int flag : {0, 1}) {
+    SCOPED_TRACE(flag);
+    const int result = Copy(Mur(), r, t.path("App"), t.path("New\\Dst"), flag);
+    EXPECT_NE(0, result);
+    // Wine's registry has no depth limit of its own: the copy's bound ends it.
+    if (RunningUnderWine()) {
+      EXPECT_EQ(ERROR_CANT_RESOLVE_FILENAME, result);
+    }
+    EXPECT_FALSE(RegKeyExists(r, t.wpath(L"New")));
+    EXPECT_TRUE(IsRegLink(r, t.wpath(L"App\\Sub\\Back")));
+    // The tree is endless through the link: one value read through it.
+    wchar_t text[16] = {};
+    DWORD size = sizeof(text);
+    EXPECT_EQ(ERROR_SUCCESS, ::RegGetValueW(r, t.wpath(L"App\\Sub\\Back\\Sub\\Back").c_str(), L"a",
+                                            RRF_RT_REG_SZ, nullptr, text, &size));
+    EXPECT_STREQ(L"app", text);
+  }
 }
 
 class RegistryCopyFaults : public SeamTest {};
@@ -194,10 +415,14 @@ TEST_F(RegistryCopyFaults, FailedCopyUndoesOnlyWhatItCreated) {
     int nth;
     DWORD error;
   };
+  // Counted from the call's first registry operation: opens 1 to 4 find the
+  // source and the destination, so open 6 is the copy's second subkey.
   const Fault faults[] = {{seam::kRegSetValue, 12, ERROR_ACCESS_DENIED},
                           {seam::kRegCreateKey, 4, ERROR_ACCESS_DENIED},
                           {seam::kRegEnumValue, 9, ERROR_MORE_DATA + 1000},
-                          {seam::kRegOpenKey, 3, ERROR_FILE_NOT_FOUND}};
+                          {seam::kRegOpenKey, 6, ERROR_FILE_NOT_FOUND},
+                          {seam::kRegEnumKey, 3, ERROR_ACCESS_DENIED},
+                          {seam::kRegQueryInfoKey, 4, ERROR_ACCESS_DENIED}};
   for (const Fault& f : faults) {
     SCOPED_TRACE(std::to_string(f.op) + "#" + std::to_string(f.nth));
     TestKey t;
@@ -210,14 +435,15 @@ TEST_F(RegistryCopyFaults, FailedCopyUndoesOnlyWhatItCreated) {
     Seam::Arm(f.op, f.nth, f.error);
     EXPECT_EQ(static_cast<int>(f.error), Copy(MurSeam(), t.root(), src, dst, 1));
     EXPECT_EQ(f.nth, Seam::Calls(f.op));
+    EXPECT_GT(Seam::Calls(seam::kRegCreateKey), 0) << "failed before the copy began";
     EXPECT_EQ(0, Seam::LiveHandles());
     EXPECT_EQ(source_before, Snapshot(t.root(), src));
     // Values written before the failure may remain in keys that existed;
     // every key the call created is gone.
     const RegSnapshot dest_after = Snapshot(t.root(), dst);
     for (const auto& [key, values] : dest_after) EXPECT_TRUE(dest_before.count(key)) << key;
-    EXPECT_EQ(Bytes(std::string("kept") + '\0'), dest_after.at("").at("own").data);
-    EXPECT_EQ(Bytes(std::string("kept too") + '\0'), dest_after.at("a").at("mine").data);
+    EXPECT_EQ(Sz(L"kept"), dest_after.at(L"").at(L"own").data);
+    EXPECT_EQ(Sz(L"kept too"), dest_after.at(L"a").at(L"mine").data);
   }
 }
 
@@ -229,6 +455,104 @@ TEST_F(RegistryCopyFaults, FailedCopyIntoANewDestinationLeavesNoKey) {
   EXPECT_EQ(ERROR_ACCESS_DENIED, Copy(MurSeam(), t.root(), src, dst, 0));
   EXPECT_FALSE(RegKeyExists(t.root(), dst));
   EXPECT_EQ(0, Seam::LiveHandles());
+}
+
+// New\Deeper\Dst where New does not exist: the call creates New, Deeper and
+// Dst itself before it copies. Whatever fails, none of them remains.
+TEST_F(RegistryCopyFaults, FailedCopyIntoAMultiLevelNewDestinationLeavesNoKeyItMade) {
+  struct Fault {
+    const char* why;
+    seam::Op op;
+    int nth;
+    DWORD error;
+  };
+  const Fault faults[] = {
+      {"creating Deeper", seam::kRegCreateKey, 2, ERROR_ACCESS_DENIED},
+      {"creating Dst", seam::kRegCreateKey, 3, ERROR_ACCESS_DENIED},
+      {"creating a subkey of the copy", seam::kRegCreateKey, 6, ERROR_ACCESS_DENIED},
+      {"setting the first value", seam::kRegSetValue, 1, ERROR_ACCESS_DENIED},
+      {"setting a value deep down", seam::kRegSetValue, 11, ERROR_ACCESS_DENIED},
+      {"listing subkeys", seam::kRegEnumKey, 4, ERROR_ACCESS_DENIED},
+      {"opening a source subkey", seam::kRegOpenKey, 9, ERROR_FILE_NOT_FOUND},
+  };
+  for (const Fault& f : faults) {
+    SCOPED_TRACE(f.why);
+    TestKey t;
+    FillSource(t, t.path("src"));
+    const RegSnapshot before = Snapshot(t.root(), t.path());
+    Seam::Arm(f.op, f.nth, f.error);
+    EXPECT_EQ(static_cast<int>(f.error), Copy(MurSeam(), t.root(), t.path("src"), t.path("New\\Deeper\\Dst"), 1));
+    EXPECT_EQ(f.nth, Seam::Calls(f.op));
+    EXPECT_FALSE(RegKeyExists(t.root(), t.path("New")));
+    EXPECT_EQ(before, Snapshot(t.root(), t.path()));
+    EXPECT_EQ(0, Seam::LiveHandles());
+  }
+}
+
+// Every allocation of the call fails in turn: each run returns
+// ERROR_NOT_ENOUGH_MEMORY and leaves either nothing it made (a failure in
+// the copy) or the complete copy (a failure in the move's deletion).
+TEST_F(RegistryCopyFaults, ExhaustedMemoryIsUndoneLikeAnyFailure) {
+  int nth = 1;
+  for (;; ++nth) {
+    SCOPED_TRACE(nth);
+    ASSERT_LT(nth, 500) << "the copy never succeeded";
+    TestKey t;
+    FillSource(t, t.path("src"));
+    const RegSnapshot tree = Snapshot(t.root(), t.path());
+    const RegSnapshot source = Snapshot(t.root(), t.path("src"));
+    Seam::Arm(seam::kAllocate, nth, 0);
+    const int result = Copy(MurSeam(), t.root(), t.path("src"), t.path("New\\Deeper\\Dst"), 1);
+    EXPECT_EQ(0, Seam::LiveHandles());
+    if (result == 0) {
+      EXPECT_LT(Seam::Calls(seam::kAllocate), nth);
+      EXPECT_EQ(source, Snapshot(t.root(), t.path("New\\Deeper\\Dst")));
+      break;
+    }
+    EXPECT_EQ(ERROR_NOT_ENOUGH_MEMORY, result);
+    if (RegKeyExists(t.root(), t.path("New"))) {
+      EXPECT_EQ(source, Snapshot(t.root(), t.path("New\\Deeper\\Dst"))) << "a failed deletion keeps the whole copy";
+    } else {
+      EXPECT_EQ(tree, Snapshot(t.root(), t.path()));
+    }
+  }
+  EXPECT_GT(nth, 5);
+}
+
+// Where the native key query does not know the name class (older systems
+// answer ERROR_INVALID_PARAMETER), the object's name decides the same.
+TEST_F(RegistryCopyFaults, KeyNamesFromTheObjectNameDecideTheSame) {
+  struct Case {
+    const char* source;
+    const char* destination;
+    int expected;
+  };
+  const Case cases[] = {
+      {"p\\child", "p", 0},
+      {"p\\child", "New\\Deeper", 0},
+      {"p\\child", "p\\\\child\\\\New", ERROR_INVALID_PARAMETER},
+      {"A\\B", "a", ERROR_INVALID_PARAMETER},
+  };
+  for (const Case& c : cases) {
+    for (int nth : {1, 2}) {  // the source's name, the destination's
+      SCOPED_TRACE(std::string(c.destination) + " #" + std::to_string(nth));
+      TestKey t;
+      SetRegString(t.root(), t.path("p\\child"), "v", "1");
+      SetRegString(t.root(), t.path("A\\B\\B"), "b", "2");
+      const RegSnapshot source = Snapshot(t.root(), t.path(c.source));
+      const RegSnapshot before = Snapshot(t.root(), t.path());
+      Seam::Arm(seam::kRegQueryKeyName, nth, ERROR_INVALID_PARAMETER);
+      EXPECT_EQ(c.expected, Copy(MurSeam(), t.root(), t.path(c.source), t.path(c.destination), 0));
+      EXPECT_EQ(2, Seam::Calls(seam::kRegQueryKeyName));
+      if (c.expected == 0) {
+        RegSnapshot copied = Snapshot(t.root(), t.path(c.destination));
+        for (const auto& [key, values] : source) EXPECT_EQ(values, copied[key]) << key;
+      } else {
+        EXPECT_EQ(before, Snapshot(t.root(), t.path()));
+      }
+      EXPECT_EQ(0, Seam::LiveHandles());
+    }
+  }
 }
 
 TEST_F(RegistryCopyFaults, MoveThatCannotDeleteTheSourceReportsItAndKeepsTheCopy) {
@@ -253,6 +577,8 @@ TEST_F(RegistryCopyFaults, NoKeyLeftOpenOnAnyPath) {
   EXPECT_EQ(0, Copy(MurSeam(), t.root(), t.path("src"), t.path("dst"), 1));
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, Copy(MurSeam(), t.root(), t.path("src"), t.path("dst2"), 0));
   EXPECT_EQ(ERROR_INVALID_PARAMETER, Copy(MurSeam(), t.root(), t.path("dst"), t.path("dst\\x"), 0));
+  EXPECT_EQ(0, Copy(MurSeam(), t.root(), t.path("dst"), t.path("a\\b\\c"), 0));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, Copy(MurSeam(), t.root(), t.path("dst"), t.path("DST\\\\a"), 1));
   EXPECT_EQ(0, Seam::LiveHandles());
 }
 
