@@ -47,6 +47,11 @@ mur_layer(platform
   WINDOWS src/platform/codepage_win32.cpp src/platform/directory_win32.cpp
           src/platform/file_win32.cpp src/platform/registry_win32.cpp src/platform/seam.cpp
   USES text)
+# The platform layer calls ntdll's file functions (tree removal), which every
+# Windows since NT exports.
+if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
+  target_link_libraries(mur_platform PUBLIC ntdll)
+endif()
 mur_layer(store
   PORTABLE src/store/record_format.cpp src/store/text_format.cpp
   WINDOWS src/store/record_files.cpp src/store/text_files.cpp
@@ -56,7 +61,8 @@ mur_layer(probes
   WINDOWS src/probes/probes.cpp src/probes/read_file_text.cpp
   USES text WINDOWS_USES platform)
 mur_layer(maintenance
-  PORTABLE src/maintenance/key_paths.cpp src/maintenance/quoting.cpp src/maintenance/root_paths.cpp
+  PORTABLE src/maintenance/key_paths.cpp src/maintenance/quoting.cpp src/maintenance/removal_rules.cpp
+           src/maintenance/root_paths.cpp
   WINDOWS src/maintenance/copy_key_tree.cpp src/maintenance/remove_tree.cpp
   USES text WINDOWS_USES platform)
 mur_layer(exports

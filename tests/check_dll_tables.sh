@@ -13,7 +13,7 @@ MUR_GetVersion
 MUR_RemoveFiles
 MUR_ShMakeSectionFile
 MUR_ShMakeUserinfoFile"
-allowed_imports="ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL"
+allowed_imports="ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL NTDLL.DLL USER32.DLL"
 # Functions newer than Windows XP that a runtime may pull in unnoticed.
 post_xp="GetTickCount64 InitializeConditionVariable SleepConditionVariableCS WakeConditionVariable
 WakeAllConditionVariable InitializeSRWLock AcquireSRWLockExclusive AcquireSRWLockShared
