@@ -4,6 +4,7 @@
 // path functions would trim, and a tree changed while it is being removed.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,10 +23,8 @@ int Remove(const Library& lib, const char* dir) { return lib.Get<RemoveFn>("MUR_
 
 using Paths = std::vector<std::string>;
 
-// Deep enough that no path could name the bottom and that a recursion of one
-// frame per level would overflow kSmallStack.
+// Deeper than any path of MAX_PATH characters could reach.
 constexpr int kDeepLevels = 1000;
-constexpr SIZE_T kSmallStack = 64 * 1024;
 
 struct TreeCase {
   const char* why;
@@ -222,36 +221,65 @@ TEST(RemoveTreeEdges, PathsPastThePlatformLimitAreRemoved) {
   EXPECT_FALSE(FileExists(root));
 }
 
-// A chain a thousand levels deep (2,000 characters of path), removed on a
-// thread whose stack could not hold one frame of recursion per level: the walk
-// keeps its own stack. (Under Wine every open and delete costs time in
-// proportion to the depth, and its server deletes by Unix path, which caps a
-// removable chain at PATH_MAX bytes: hence a thousand levels, not more.)
-TEST(RemoveTreeEdges, TreesAThousandLevelsDeepAreRemovedOnASmallStack) {
-  ScratchDir scratch(false);
-  const std::string root = scratch.path() + "\\tree";
-  ::CreateDirectoryA(root.c_str(), nullptr);
-  ASSERT_TRUE(MakeDeepChain(root, kDeepLevels, L"d"));
-  struct Call {
-    std::string root;
-    int result = -1;
-  } call{root};
+// The bytes of stack that `body` uses, measured on a thread of its own: the
+// stack below the thread's frame is painted first, and after the call the
+// deepest byte changed tells how far it reached.
+constexpr std::size_t kPainted = 256 * 1024;
+constexpr unsigned char kPaint = 0xA5;
+
+__attribute__((noinline)) std::uintptr_t PaintStack() {
+  volatile unsigned char area[kPainted];
+  for (std::size_t i = 0; i < kPainted; ++i) area[i] = kPaint;
+  return reinterpret_cast<std::uintptr_t>(&area[0]);
+}
+
+template <class Body>
+std::size_t StackBytesUsed(Body body) {
+  struct Run {
+    Body* body;
+    std::size_t used = 0;
+  } run{&body};
   HANDLE thread = ::CreateThread(
-      nullptr, kSmallStack,
+      nullptr, 1024 * 1024,
       [](void* p) -> DWORD {
-        auto* c = static_cast<Call*>(p);
-        c->result = Remove(Mur(), c->root.c_str());
+        auto* r = static_cast<Run*>(p);
+        const auto* low = reinterpret_cast<const volatile unsigned char*>(PaintStack());
+        (*r->body)();
+        std::size_t untouched = 0;
+        while (untouched < kPainted && low[untouched] == kPaint) ++untouched;
+        r->used = kPainted - untouched;
         return 0;
       },
-      &call, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-  ASSERT_NE(nullptr, thread);
+      &run, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  if (!thread) return static_cast<std::size_t>(-1);
   ::WaitForSingleObject(thread, INFINITE);
-  DWORD code = 0;
-  ::GetExitCodeThread(thread, &code);
   ::CloseHandle(thread);
-  EXPECT_EQ(0u, code);
-  EXPECT_EQ(1, call.result);
-  EXPECT_FALSE(FileExists(root));
+  return run.used;
+}
+
+// A chain a thousand levels deep (over 2,000 characters of path) goes, and
+// the removal's stack does not grow with the depth: it keeps a stack of its
+// own, not one host frame per level. (Under Wine every open and delete costs
+// time in proportion to the depth, and its server deletes by Unix path, which
+// caps a removable chain at PATH_MAX bytes: hence a thousand levels.)
+TEST(RemoveTreeEdges, TreesAThousandLevelsDeepAreRemovedInConstantStack) {
+  ScratchDir scratch(false);
+  const std::string shallow = scratch.path() + "\\shallow";
+  const std::string deep = scratch.path() + "\\deep";
+  ::CreateDirectoryA(shallow.c_str(), nullptr);
+  ::CreateDirectoryA(deep.c_str(), nullptr);
+  ASSERT_TRUE(MakeDeepChain(shallow, 3, L"d"));
+  ASSERT_TRUE(MakeDeepChain(deep, kDeepLevels, L"d"));
+  int shallow_result = -1, deep_result = -1;
+  const std::size_t shallow_stack = StackBytesUsed([&] { shallow_result = Remove(Mur(), shallow.c_str()); });
+  const std::size_t deep_stack = StackBytesUsed([&] { deep_result = Remove(Mur(), deep.c_str()); });
+  EXPECT_EQ(1, shallow_result);
+  EXPECT_EQ(1, deep_result);
+  EXPECT_FALSE(FileExists(deep));
+  // One frame of even 16 bytes per level would add 16,000.
+  EXPECT_LT(deep_stack, shallow_stack + 8 * 1024) << shallow_stack << " bytes for 3 levels";
+  EXPECT_GT(shallow_stack, 0u);  // the measure sees the call
+  EXPECT_LT(deep_stack, kPainted);
 }
 
 class RemoveTreeFaults : public SeamTest {};
