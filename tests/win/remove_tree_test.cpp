@@ -233,24 +233,26 @@ __attribute__((noinline)) std::uintptr_t PaintStack() {
   return reinterpret_cast<std::uintptr_t>(&area[0]);
 }
 
+struct StackRun {
+  void (*call)(void*);
+  void* context;
+  std::size_t used;
+};
+
+DWORD WINAPI MeasuredThread(void* p) {
+  auto* run = static_cast<StackRun*>(p);
+  const auto* low = reinterpret_cast<const volatile unsigned char*>(PaintStack());
+  run->call(run->context);
+  std::size_t untouched = 0;
+  while (untouched < kPainted && low[untouched] == kPaint) ++untouched;
+  run->used = kPainted - untouched;
+  return 0;
+}
+
 template <class Body>
 std::size_t StackBytesUsed(Body body) {
-  struct Run {
-    Body* body;
-    std::size_t used = 0;
-  } run{&body};
-  HANDLE thread = ::CreateThread(
-      nullptr, 1024 * 1024,
-      [](void* p) -> DWORD {
-        auto* r = static_cast<Run*>(p);
-        const auto* low = reinterpret_cast<const volatile unsigned char*>(PaintStack());
-        (*r->body)();
-        std::size_t untouched = 0;
-        while (untouched < kPainted && low[untouched] == kPaint) ++untouched;
-        r->used = kPainted - untouched;
-        return 0;
-      },
-      &run, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  StackRun run{[](void* b) { (*static_cast<Body*>(b))(); }, &body, 0};
+  HANDLE thread = ::CreateThread(nullptr, 1024 * 1024, MeasuredThread, &run, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
   if (!thread) return static_cast<std::size_t>(-1);
   ::WaitForSingleObject(thread, INFINITE);
   ::CloseHandle(thread);
