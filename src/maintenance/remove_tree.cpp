@@ -51,6 +51,7 @@ struct Frame {
   bool ended;            // the listing reported its end, or failed
   bool can_delete;       // the handle may mark the directory for deletion
   bool kept;             // something in it stayed
+  bool with_ids;         // its listing carries file ids
 };
 
 // The open directories from the parent of the tree's top down to the one
@@ -78,6 +79,7 @@ class DirectoryStack {
     frame.block_at = at;
     frame.block_bytes = bytes;
     frame.can_delete = can_delete;
+    frame.with_ids = true;
     if (!frames_.Append(frame)) {
       blocks_.Truncate(at);
       return false;
@@ -103,10 +105,10 @@ class DirectoryStack {
     Frame& frame = top();
     for (;;) {
       void* block = blocks_.data() + frame.block_at;
-      if (platform::NextListedEntry(block, frame.filled, &frame.next, entry)) return ERROR_SUCCESS;
+      if (platform::NextListedEntry(block, frame.filled, frame.with_ids, &frame.next, entry)) return ERROR_SUCCESS;
       if (frame.ended) return ERROR_NO_MORE_FILES;
-      const DWORD read =
-          platform::ReadDirectory(frame.dir, block, frame.block_bytes, !frame.started, mask, &frame.filled);
+      const DWORD read = platform::ReadDirectory(frame.dir, block, frame.block_bytes, !frame.started, mask,
+                                                 &frame.filled, &frame.with_ids);
       frame.started = true;
       frame.next = 0;
       if (read != ERROR_SUCCESS) {

@@ -69,13 +69,18 @@ DWORD MarkForDeletion(HANDLE handle);
 // included; `restart` starts from the first entry, and a non-empty `mask`
 // (on a restart only) lists just the entries of that name. *filled is the
 // byte count written; ERROR_NO_MORE_FILES after the last entry.
+// *with_ids (true at a restart) says whether the entries carry file ids: a
+// file system that cannot list them is listed without, and *with_ids is then
+// false for the rest of that listing.
 constexpr std::uint32_t kMinListingBlock = 1024;
 DWORD ReadDirectory(HANDLE dir, void* block, std::uint32_t bytes, bool restart, std::wstring_view mask,
-                    std::uint32_t* filled);
+                    std::uint32_t* filled, bool* with_ids);
 
 // The entry at *offset of a block that ReadDirectory filled with `filled`
-// bytes, and *offset moved past it; false at the end of the block (or at a
-// malformed entry, which ends it).
-bool NextListedEntry(const void* block, std::uint32_t filled, std::uint32_t* offset, ListedEntry* entry);
+// bytes (`with_ids` as it reported), and *offset moved past it; false at the
+// end of the block (or at a malformed entry, which ends it). Without ids the
+// entry's id is 0.
+bool NextListedEntry(const void* block, std::uint32_t filled, bool with_ids, std::uint32_t* offset,
+                     ListedEntry* entry);
 
 }  // namespace mur::platform

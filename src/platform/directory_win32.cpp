@@ -22,12 +22,16 @@ constexpr auto kFileBasicInformation = static_cast<FILE_INFORMATION_CLASS>(4);
 constexpr auto kFileInternalInformation = static_cast<FILE_INFORMATION_CLASS>(6);
 constexpr auto kFileNameInformation = static_cast<FILE_INFORMATION_CLASS>(9);
 constexpr auto kFileDispositionInformation = static_cast<FILE_INFORMATION_CLASS>(13);
+constexpr auto kFileDirectoryInformation = static_cast<FILE_INFORMATION_CLASS>(1);
 constexpr auto kFileIdFullDirectoryInformation = static_cast<FILE_INFORMATION_CLASS>(38);
 
 constexpr NTSTATUS kStatusSuccess = 0;
 constexpr NTSTATUS kStatusBufferOverflow = static_cast<NTSTATUS>(0x80000005L);
 constexpr NTSTATUS kStatusAccessDenied = static_cast<NTSTATUS>(0xC0000022L);
 constexpr NTSTATUS kStatusSharingViolation = static_cast<NTSTATUS>(0xC0000043L);
+constexpr NTSTATUS kStatusInvalidInfoClass = static_cast<NTSTATUS>(0xC0000003L);
+constexpr NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000DL);
+constexpr NTSTATUS kStatusNotSupported = static_cast<NTSTATUS>(0xC00000BBL);
 
 constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr ULONG kFileRemoteDevice = 0x10;              // FILE_REMOTE_DEVICE
@@ -52,6 +56,9 @@ struct IdFullDirEntry {
 static_assert(offsetof(IdFullDirEntry, file_id) == 72 && offsetof(IdFullDirEntry, file_name) == 80,
               "FILE_ID_FULL_DIR_INFORMATION layout");
 constexpr std::uint32_t kEntryHeader = offsetof(IdFullDirEntry, file_name);
+
+// FILE_DIRECTORY_INFORMATION: the same up to the name's length, then the name.
+constexpr std::uint32_t kPlainEntryHeader = offsetof(IdFullDirEntry, ea_size);
 
 DWORD FromStatus(NTSTATUS status) {
   return status == kStatusSuccess ? ERROR_SUCCESS : ::RtlNtStatusToDosError(status);
@@ -200,7 +207,7 @@ DWORD MarkForDeletion(HANDLE handle) {
 }
 
 DWORD ReadDirectory(HANDLE dir, void* block, std::uint32_t bytes, bool restart, std::wstring_view mask,
-                    std::uint32_t* filled) {
+                    std::uint32_t* filled, bool* with_ids) {
   *filled = 0;
   unsigned long armed = 0;
   if (seam::Tripped(seam::kQueryDirectory, &armed)) return armed;
@@ -209,22 +216,33 @@ DWORD ReadDirectory(HANDLE dir, void* block, std::uint32_t bytes, bool restart, 
   if (masked && !CountedName(mask, &counted)) return ERROR_INVALID_NAME;
   IO_STATUS_BLOCK io;
   io.Information = 0;
-  const NTSTATUS status = NtQueryDirectoryFile(dir, nullptr, nullptr, nullptr, &io, block, bytes,
-                                               kFileIdFullDirectoryInformation, FALSE, masked ? &counted : nullptr,
-                                               restart ? TRUE : FALSE);
+  auto query = [&](FILE_INFORMATION_CLASS information_class) {
+    return NtQueryDirectoryFile(dir, nullptr, nullptr, nullptr, &io, block, bytes, information_class, FALSE,
+                                masked ? &counted : nullptr, restart ? TRUE : FALSE);
+  };
+  NTSTATUS status = query(*with_ids ? kFileIdFullDirectoryInformation : kFileDirectoryInformation);
+  if (*with_ids && restart &&
+      (status == kStatusInvalidInfoClass || status == kStatusInvalidParameter || status == kStatusNotSupported)) {
+    // A file system without file ids in its listings.
+    *with_ids = false;
+    status = query(kFileDirectoryInformation);
+  }
   if (status != kStatusSuccess) return FromStatus(status);
   *filled = io.Information <= bytes ? static_cast<std::uint32_t>(io.Information) : bytes;
   return ERROR_SUCCESS;
 }
 
-bool NextListedEntry(const void* block, std::uint32_t filled, std::uint32_t* offset, ListedEntry* entry) {
+bool NextListedEntry(const void* block, std::uint32_t filled, bool with_ids, std::uint32_t* offset,
+                     ListedEntry* entry) {
+  const std::uint32_t header = with_ids ? kEntryHeader : kPlainEntryHeader;
   const std::uint32_t at = *offset;
-  if (at >= filled || filled - at < kEntryHeader || at % 8 != 0) return false;
-  const auto* e = reinterpret_cast<const IdFullDirEntry*>(static_cast<const unsigned char*>(block) + at);
-  if (e->file_name_length > filled - at - kEntryHeader || e->file_name_length % sizeof(wchar_t) != 0) return false;
-  entry->name = std::wstring_view(e->file_name, e->file_name_length / sizeof(wchar_t));
+  if (at >= filled || filled - at < header || at % 8 != 0) return false;
+  const auto* base = static_cast<const unsigned char*>(block) + at;
+  const auto* e = reinterpret_cast<const IdFullDirEntry*>(base);
+  if (e->file_name_length > filled - at - header || e->file_name_length % sizeof(wchar_t) != 0) return false;
+  entry->name = std::wstring_view(reinterpret_cast<const wchar_t*>(base + header), e->file_name_length / sizeof(wchar_t));
   entry->facts.attributes = e->file_attributes;
-  entry->facts.id = static_cast<std::uint64_t>(e->file_id.QuadPart);
+  entry->facts.id = with_ids ? static_cast<std::uint64_t>(e->file_id.QuadPart) : 0;
   // The last entry of a block has no successor.
   *offset = e->next_entry_offset == 0 || e->next_entry_offset > filled - at ? filled : at + e->next_entry_offset;
   return true;
