@@ -74,6 +74,18 @@ bool WideExists(const std::string& root, const std::wstring& relative) {
   return ::GetFileAttributesW(LongForm(root, relative).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+void RemoveWideTree(const std::string& root, const std::vector<WideTreeEntry>& entries) {
+  for (auto e = entries.rbegin(); e != entries.rend(); ++e) {
+    const std::wstring path = LongForm(root, e->path);
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!::DeleteFileW(path.c_str())) ::RemoveDirectoryW(path.c_str());
+    // Parents made on the way.
+    for (std::size_t at = path.rfind(L'\\'); at != std::wstring::npos && at > 4 + root.size();
+         at = path.rfind(L'\\', at - 1))
+      ::RemoveDirectoryW(path.substr(0, at).c_str());
+  }
+}
+
 bool MakeDeepChain(const std::string& root, int levels, const std::wstring& name) {
   if (RunningUnderWine()) {
     // Wine's server spends time in proportion to the depth on every open:

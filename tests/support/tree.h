@@ -28,6 +28,9 @@ struct WideTreeEntry {
 };
 void MakeWideTree(const std::string& root, const std::vector<WideTreeEntry>& entries);
 bool WideExists(const std::string& root, const std::wstring& relative);
+// Removes what is left of the entries (which the narrow functions of the
+// scratch cleanup may not be able to name), deepest first.
+void RemoveWideTree(const std::string& root, const std::vector<WideTreeEntry>& entries);
 
 // Creates a chain of `levels` directories named `name` below `root`, each
 // opened relative to its parent (no path length applies), and a file

@@ -181,6 +181,7 @@ TEST(RemoveTreeEdges, LinksAreNeverFollowed) {
   EXPECT_EQ("target/canary.txt", ReadAll(outside + "\\target\\canary.txt"));
   EXPECT_EQ("target/sub/deep.txt", ReadAll(outside + "\\target\\sub\\deep.txt"));
   EXPECT_EQ("file_target.txt", ReadAll(outside + "\\file_target.txt"));
+  RunUnixShell("rm -f '" + UnixPath(root) + "/d/dir_link'");
 }
 
 TEST(RemoveTreeEdges, DirectoryThatIsALinkIsNotEmptied) {
@@ -194,6 +195,7 @@ TEST(RemoveTreeEdges, DirectoryThatIsALinkIsNotEmptied) {
   const int result = Remove(Mur(), link.c_str());
   EXPECT_EQ(FileExists(link) ? 0 : 1, result);
   EXPECT_EQ((Paths{"keep.txt", "sub/", "sub/keep2.txt"}), ListTree(target));
+  RunUnixShell("rm -f '" + UnixPath(link) + "'");
 }
 
 // Paths past MAX_PATH, and trees thousands of levels deep, go like any other:
@@ -367,6 +369,7 @@ TEST_P(RemoveTreeNames, TrueNamesOnly) {
     for (const std::wstring& kept : c.stays) listed = listed || kept == e.path || kept + L"/" == e.path;
     if (!listed && c.result == 0) EXPECT_FALSE(WideExists(app, e.path)) << c.why;
   }
+  RemoveWideTree(app, c.tree);
 }
 
 const NameCase kNameCases[] = {
