@@ -1,12 +1,31 @@
 // Tree removal: MUR_RemoveFiles against a minimal FindFirstFileA /
-// DeleteFileA / RemoveDirectoryA recursion (the floor under Wine) and Wine's
-// own `cmd /c rmdir /s /q` (tools/bench.sh times `rm -rf` for scale). The tree (2,000 small
-// files in about 50 directories, three levels deep) is rebuilt before each run.
+// DeleteFileA / RemoveDirectoryA recursion (the floor under Wine for a
+// removal by paths) and Wine's own `cmd /c rmdir /s /q` (tools/bench.sh times
+// `rm -rf` for scale). The tree (2,000 small files in about 50 directories,
+// three levels deep) is rebuilt before each run. The two removals alternate
+// round by round and the ratio is the median of the rounds' ratios, so that a
+// machine whose load changes during the run weighs on both alike;
+// MURBENCH_ROUNDS=1 prints every round.
 //   removal_bench DIR
+//
+// Server round trips: `removal_bench DIR count-build DIRS FILES` makes DIR\tree
+// with DIRS directories of FILES empty files; `removal_bench DIR count-mur`
+// or `count-minimal` then removes it between two marker requests (named
+// events MARKSTART and MARKEND). Run the removal under
+//   strace -f -e trace=write,writev -s 200 -o LOG wine removal_bench.exe ...
+// and count the writes to the server's request descriptor between the two
+// markers. Differences between tree sizes give the figures per file and per
+// directory. Measured under Wine 8 (64-bit): 2.0 requests per file for both
+// MUR_RemoveFiles (one relative open with delete-on-close, one close) and the
+// minimal recursion (DeleteFileA: one open, one close; the listing reaches
+// the server only when a directory is opened); per directory 6 against 8.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "bench_util.h"
 
@@ -74,24 +93,64 @@ void RunAndWait(const char* application, std::string command) {
 
 }  // namespace
 
+// The request-counting runs (see the top of this file).
+int CountRun(const std::string& mode, const std::string& root, int argc, char** argv, RemoveFn remove) {
+  if (mode == "count-build" && argc == 5) {
+    ::CreateDirectoryA(root.c_str(), nullptr);
+    for (int d = 0; d < std::atoi(argv[3]); ++d) {
+      const std::string dir = root + "\\d" + std::to_string(d);
+      ::CreateDirectoryA(dir.c_str(), nullptr);
+      for (int f = 0; f < std::atoi(argv[4]); ++f)
+        ::CloseHandle(::CreateFileA((dir + "\\f" + std::to_string(f)).c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, 0, nullptr));
+    }
+    return 0;
+  }
+  if (mode != "count-mur" && mode != "count-minimal") return 2;
+  ::CloseHandle(::CreateEventA(nullptr, FALSE, FALSE, "MARKSTART"));
+  if (mode == "count-mur") {
+    remove(root.c_str());
+  } else {
+    MinimalRemove(root);
+  }
+  ::CloseHandle(::CreateEventA(nullptr, FALSE, FALSE, "MARKEND"));
+  return 0;
+}
+
 int main(int argc, char** argv) {
-  if (argc != 2) return 2;
+  if (argc < 2) return 2;
   const std::string root = std::string(argv[1]) + "\\tree";
   HMODULE dll = ::LoadLibraryA("MUR.dll");
   auto remove = dll ? reinterpret_cast<RemoveFn>(reinterpret_cast<void*>(::GetProcAddress(dll, "MUR_RemoveFiles")))
                     : nullptr;
   if (!remove) return 2;
+  if (argc > 2) return CountRun(argv[2], root, argc, argv, remove);
   auto build = [&] { BuildTree(root); };
+  // The two removals alternate, round by round, so that a change of load on
+  // the machine weighs on both alike; the ratio is the median of the rounds'.
+  constexpr int kRounds = 7;
+  std::vector<double> ours_t, floor_t, ratios;
   int result = -1;
-  const double ours = murbench::Median(5, build, [&] { result = remove(root.c_str()); });
-  const double floor = murbench::Median(5, build, [&] { MinimalRemove(root); });
+  for (int round = 0; round < kRounds; ++round) {
+    const double a = murbench::Median(1, build, [&] { result = remove(root.c_str()); });
+    const double b = murbench::Median(1, build, [&] { MinimalRemove(root); });
+    ours_t.push_back(a);
+    floor_t.push_back(b);
+    ratios.push_back(a / b);
+    if (std::getenv("MURBENCH_ROUNDS")) std::printf("    round %d: %.1f ms / %.1f ms\n", round, a * 1e3, b * 1e3);
+  }
+  auto median = [](std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+  };
+  const double ours = median(ours_t), floor = median(floor_t), ratio = median(ratios);
   const double cmd = murbench::Median(3, build, [&] {
     RunAndWait(nullptr, "cmd.exe /c rmdir /s /q \"" + root + "\"");
   });
   MinimalRemove(root);
   std::printf("  tree removal, 2,040 files in 51 directories (median): MUR_RemoveFiles %.1f ms (result %d)\n"
-              "    minimal recursion %.1f ms: ratio %.2f (target: at most 1.1)\n"
+              "    minimal recursion %.1f ms: ratio %.2f, the median of %d alternating rounds (target: at most 1.1, limit 1.25)\n"
               "    cmd /c rmdir /s /q %.1f ms: ratio %.3f (target: at most 0.1)\n",
-              ours * 1e3, result, floor * 1e3, ours / floor, cmd * 1e3, ours / cmd);
+              ours * 1e3, result, floor * 1e3, ratio, kRounds, cmd * 1e3, ours / cmd);
   return 0;
 }

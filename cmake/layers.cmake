@@ -56,7 +56,8 @@ mur_layer(probes
   WINDOWS src/probes/probes.cpp src/probes/read_file_text.cpp
   USES text WINDOWS_USES platform)
 mur_layer(maintenance
-  PORTABLE src/maintenance/key_paths.cpp src/maintenance/quoting.cpp src/maintenance/root_paths.cpp
+  PORTABLE src/maintenance/key_paths.cpp src/maintenance/quoting.cpp src/maintenance/removal_rules.cpp
+           src/maintenance/root_paths.cpp
   WINDOWS src/maintenance/copy_key_tree.cpp src/maintenance/remove_tree.cpp
   USES text WINDOWS_USES platform)
 mur_layer(exports

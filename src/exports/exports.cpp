@@ -55,7 +55,7 @@ int WINAPI MUR_CheckDoubleQuotation(const char* command) {
 }
 
 int WINAPI MUR_RemoveFiles(const char* directory) {
-  return mur::maintenance::RemoveFiles(std::string(NarrowArg(directory)));
+  return WithWidePath(directory, 0, [](std::wstring_view path) { return mur::maintenance::RemoveFiles(path); });
 }
 
 // Both paths are converted once to UTF-16; a null path, like an empty one,

@@ -1,48 +1,258 @@
 #include "maintenance/remove_tree.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+#include "maintenance/removal_rules.h"
 #include "maintenance/root_paths.h"
 #include "platform/directory.h"
+#include "text/buffer.h"
 
 namespace mur::maintenance {
+namespace {
 
-using platform::DirEntry;
-using platform::DirListing;
+using platform::FileFacts;
+using platform::ListedEntry;
+using platform::UniqueHandle;
 
-int RemoveTree(const std::string& directory) {
-  int outcome = 1;
-  {
-    DirListing listing = DirListing::Open(directory + "\\*.*");
-    if (!listing.IsOpen()) return 0;
-    DirEntry entry;
-    while (listing.Next(&entry)) {
-      if (entry.name == "." || entry.name == "..") continue;
-      const std::string path = directory + "\\" + entry.name;
-      if (entry.reparse_point) {
-        // A link: remove the link itself; what it points to is not ours.
-        const bool removed = entry.directory ? platform::RemoveEmptyDirectory(path)
-                                             : platform::RemoveFile(path);
-        if (!removed) outcome = 0;
-      } else if (entry.directory) {
-        if (RemoveTree(path) == 0) outcome = 0;
-      } else if (entry.hidden || entry.system) {
-        outcome = 0;
-      } else if (!platform::RemoveFile(path)) {
-        outcome = 0;
-      }
+// Listing blocks: the first levels read an ordinary directory in one or two
+// calls; deeper levels keep the smallest block, so that a tree thousands of
+// levels deep costs about a kilobyte of listing per level.
+constexpr std::uint32_t kShallowBlock = 16 * 1024;
+constexpr std::uint32_t kDeepBlock = platform::kMinListingBlock;
+constexpr std::size_t kShallowLevels = 8;
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// A single component that names an entry and nothing else: not empty, not
+// "." or "..", no separator, stream or wildcard character.
+bool IsPlainName(std::wstring_view name) {
+  if (name.empty() || name == L"." || name == L"..") return false;
+  for (const wchar_t c : name) {
+    switch (c) {
+      case L'\\': case L'/': case L':': case L'*': case L'?': case L'<': case L'>': case L'"':
+        return false;
+      default:
+        break;
     }
-  }  // the listing is closed before its directory is removed
-  if (outcome == 1 && !platform::RemoveEmptyDirectory(directory)) outcome = 0;
-  return outcome;
+  }
+  return true;
 }
 
-int RemoveFiles(const std::string& directory) {
+// One open directory of the walk and the state of its listing.
+struct Frame {
+  HANDLE dir;
+  std::size_t block_at;  // its listing block, in 8-byte units of the stack's block store
+  std::uint32_t block_bytes;
+  std::uint32_t filled;  // bytes of the block the last read filled
+  std::uint32_t next;    // offset of the next entry in the block
+  bool started;          // the first read was made
+  bool ended;            // the listing reported its end, or failed
+  bool can_delete;       // the handle may mark the directory for deletion
+  bool kept;             // something in it stayed
+  bool with_ids;         // its listing carries file ids
+};
+
+// The open directories from the parent of the tree's top down to the one
+// being listed, each with its listing block. Owns every handle it holds and
+// closes what is left when destroyed.
+class DirectoryStack {
+ public:
+  DirectoryStack() = default;
+  DirectoryStack(const DirectoryStack&) = delete;
+  DirectoryStack& operator=(const DirectoryStack&) = delete;
+  ~DirectoryStack() {
+    while (frames_.size() > 0) Pop();
+  }
+
+  std::size_t size() const { return frames_.size(); }
+  Frame& top() { return frames_[frames_.size() - 1]; }
+
+  // Takes `dir` over as the new top; false (and `dir` closed) when memory
+  // runs out.
+  bool Push(UniqueHandle dir, bool can_delete) {
+    const std::uint32_t bytes = frames_.size() < kShallowLevels ? kShallowBlock : kDeepBlock;
+    const std::size_t at = blocks_.size();
+    if (!blocks_.Resize(at + bytes / sizeof(std::uint64_t))) return false;
+    Frame frame{};
+    frame.block_at = at;
+    frame.block_bytes = bytes;
+    frame.can_delete = can_delete;
+    frame.with_ids = true;
+    if (!frames_.Append(frame)) {
+      blocks_.Truncate(at);
+      return false;
+    }
+    top().dir = dir.release();
+    return true;
+  }
+
+  // Closes the top directory (a directory marked for deletion goes now) and
+  // returns the close's outcome.
+  DWORD Pop() {
+    const Frame& frame = top();
+    UniqueHandle dir(frame.dir);
+    blocks_.Truncate(frame.block_at);
+    frames_.Truncate(frames_.size() - 1);
+    return dir.Close();
+  }
+
+  // The top directory's next entry (its name points into the listing block
+  // and lasts until the next call); ERROR_NO_MORE_FILES after the last.
+  // `mask`, on the first read only, lists just the entries of that name.
+  DWORD Next(ListedEntry* entry, std::wstring_view mask = {}) {
+    Frame& frame = top();
+    for (;;) {
+      void* block = blocks_.data() + frame.block_at;
+      if (platform::NextListedEntry(block, frame.filled, frame.with_ids, &frame.next, entry)) return ERROR_SUCCESS;
+      if (frame.ended) return ERROR_NO_MORE_FILES;
+      const DWORD read = platform::ReadDirectory(frame.dir, block, frame.block_bytes, !frame.started, mask,
+                                                 &frame.filled, &frame.with_ids);
+      frame.started = true;
+      frame.next = 0;
+      if (read != ERROR_SUCCESS) {
+        frame.ended = true;
+        frame.filled = 0;
+        return read;
+      }
+    }
+  }
+
+ private:
+  text::Buffer<Frame> frames_;
+  text::Buffer<std::uint64_t> blocks_;
+};
+
+// Opens the directory entry `entry` of the top directory and decides, from
+// its own handle, what it is.
+EntryAction OpenDirectoryEntry(HANDLE parent, const ListedEntry& entry, UniqueHandle* dir, bool* can_delete) {
+  FileFacts opened;
+  if (platform::OpenChildDirectory(parent, entry.name, dir, can_delete) != ERROR_SUCCESS ||
+      platform::QueryFacts(dir->get(), &opened) != ERROR_SUCCESS)
+    return EntryAction::kKeep;
+  return ActionForOpenedDirectory(entry.facts.attributes, entry.facts.id, opened.attributes, opened.id);
+}
+
+// Removes a directory link through the handle it was inspected with.
+bool RemoveLink(UniqueHandle* link, bool can_delete) {
+  return can_delete && platform::MarkForDeletion(link->get()) == ERROR_SUCCESS && link->Close() == ERROR_SUCCESS;
+}
+
+// One entry of the directory on top of the stack.
+void TakeEntry(DirectoryStack* stack, const ListedEntry& entry) {
+  if (entry.name == L"." || entry.name == L"..") return;
+  const HANDLE parent = stack->top().dir;
+  if (!IsPlainName(entry.name)) {
+    stack->top().kept = true;
+    return;
+  }
+  switch (ActionFor(entry.facts.attributes)) {
+    case EntryAction::kKeep:
+      stack->top().kept = true;
+      return;
+    case EntryAction::kDelete:
+      if (platform::DeleteChildFile(parent, entry.name) != ERROR_SUCCESS) stack->top().kept = true;
+      return;
+    case EntryAction::kDescend:
+    case EntryAction::kRemoveLink:
+      break;
+  }
+  UniqueHandle dir;
+  bool can_delete = false;
+  switch (OpenDirectoryEntry(parent, entry, &dir, &can_delete)) {
+    case EntryAction::kDescend:
+      if (!stack->Push(std::move(dir), can_delete)) stack->top().kept = true;
+      return;
+    case EntryAction::kRemoveLink:
+      if (!RemoveLink(&dir, can_delete)) stack->top().kept = true;
+      return;
+    case EntryAction::kKeep:
+    case EntryAction::kDelete:
+      stack->top().kept = true;
+      return;
+  }
+}
+
+// Lists and empties every directory above the bottom frame, depth first; a
+// directory emptied completely is marked for deletion and goes when it is
+// closed. Whatever stays marks every frame below it as kept.
+void Walk(DirectoryStack* stack) {
+  while (stack->size() > 1) {
+    ListedEntry entry;
+    const DWORD listed = stack->Next(&entry);
+    if (listed == ERROR_SUCCESS) {
+      TakeEntry(stack, entry);
+      continue;
+    }
+    const Frame& done = stack->top();
+    bool kept = done.kept || listed != ERROR_NO_MORE_FILES;
+    if (!kept && (!done.can_delete || platform::MarkForDeletion(done.dir) != ERROR_SUCCESS)) kept = true;
+    if (stack->Pop() != ERROR_SUCCESS) kept = true;
+    if (kept) stack->top().kept = true;
+  }
+}
+
+}  // namespace
+
+int RemoveFiles(std::wstring_view directory) {
   if (NamesARoot(directory)) return 0;
-  const std::optional<std::string> full = platform::FullPath(directory);
-  if (full && NamesARoot(*full)) return 0;
-  const std::optional<DirEntry> self = platform::PathAttributes(directory);
-  if (self && self->reparse_point)
-    return self->directory && platform::RemoveEmptyDirectory(directory) ? 1 : 0;
-  return RemoveTree(directory);
+  // Trailing separators name the same directory; without them the full path
+  // ends in the directory's own name.
+  while (!directory.empty() && IsSeparator(directory.back())) directory.remove_suffix(1);
+  text::Wide path;
+  if (!path.Assign(directory)) return 0;
+  text::Wide full;
+  std::size_t name_at = 0;
+  if (platform::FullPath(path.c_str(), &full, &name_at) != ERROR_SUCCESS || NamesARoot(full.view())) return 0;
+  std::wstring_view name = full.view();
+  name.remove_prefix(name_at);
+  if (!IsPlainName(name)) return 0;
+  text::Wide parent_path;
+  if (!parent_path.Assign(full.data(), name_at)) return 0;
+
+  // The parent is the one directory opened by path; the top is found in its
+  // listing, which tells what the name held when it was listed.
+  DirectoryStack stack;
+  {
+    UniqueHandle parent;
+    if (platform::OpenDirectoryForListing(parent_path.c_str(), &parent) != ERROR_SUCCESS) return 0;
+    if (!stack.Push(std::move(parent), false)) return 0;
+  }
+  ListedEntry top;
+  text::Wide top_name;
+  bool found = false;
+  for (ListedEntry entry; stack.Next(&entry, name) == ERROR_SUCCESS;) {
+    // The listing matches the name regardless of letter case: prefer the
+    // entry spelled exactly so.
+    const bool exact = entry.name == name;
+    if (!found || exact) {
+      if (!top_name.Assign(entry.name)) return 0;
+      top = entry;
+      found = true;
+      if (exact) break;
+    }
+  }
+  if (!found) return 0;
+  top.name = top_name.view();
+  if (ActionFor(top.facts.attributes) != EntryAction::kDescend &&
+      ActionFor(top.facts.attributes) != EntryAction::kRemoveLink)
+    return 0;  // not a directory: there is no tree to remove
+
+  UniqueHandle dir;
+  bool can_delete = false;
+  const EntryAction action = OpenDirectoryEntry(stack.top().dir, top, &dir, &can_delete);
+  if (action == EntryAction::kKeep) return 0;
+  // Whatever spelling reached it, the root of a volume or share is refused.
+  text::Wide in_volume;
+  bool remote = false;
+  if (platform::QueryPathInVolume(dir.get(), &in_volume, &remote) != ERROR_SUCCESS ||
+      IsVolumeOrShareRoot(in_volume.view(), remote))
+    return 0;
+  if (action == EntryAction::kRemoveLink) return RemoveLink(&dir, can_delete) ? 1 : 0;
+  if (!stack.Push(std::move(dir), can_delete)) return 0;
+  Walk(&stack);
+  return stack.top().kept ? 0 : 1;
 }
 
 }  // namespace mur::maintenance

@@ -1,18 +1,25 @@
-// Removing a directory tree, best effort.
+// Removing a directory tree, best effort, through open handles.
 #pragma once
 
-#include <string>
+#include <string_view>
 
 namespace mur::maintenance {
 
-// Removes `directory` and everything below it, going on after failures.
-// Hidden and system files stay, and so do their directories and every
-// directory above them. Links (reparse points) are removed as links, never
-// followed. Returns 1 when the whole tree is gone, 0 otherwise.
-int RemoveTree(const std::string& directory);
-
-// The export: refuses a root or empty path, and removes a directory that is
-// itself a link only as a link. Returns 1 or 0.
-int RemoveFiles(const std::string& directory);
+// Removes the directory `directory` (UTF-16, as the caller spelled it) and
+// everything below it, going on after failures; 1 when the whole tree is
+// gone, 0 otherwise.
+//
+// The empty path, and any path that names a drive, volume or share root, by
+// its spelling or by what the opened directory turns out to be, are refused.
+// The directory's parent is the only thing opened by path; the directory
+// itself and everything below it are opened relative to their parent's
+// handle by their true names, without following a reparse point, and each
+// is acted on through the handle it was inspected with. Entries follow
+// ActionFor (maintenance/removal_rules.h): hidden, system and read-only files
+// stay, and so do their directories and every directory above them. A
+// directory that is itself a link is removed as a link, never emptied. The
+// walk keeps its own stack of open directories: depth is bounded by memory
+// and handles only, not by the host thread's stack or any path length.
+int RemoveFiles(std::wstring_view directory);
 
 }  // namespace mur::maintenance

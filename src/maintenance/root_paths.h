@@ -1,14 +1,25 @@
-// Recognising paths that name a whole drive or share. Platform-free.
+// Recognising a whole drive, volume or share: by the spelling of a path, and
+// by what the file system reports for an open directory. Platform-free.
 #pragma once
 
-#include <string>
+#include <string_view>
 
 namespace mur::maintenance {
 
-// True for the empty path and for every spelling of a drive root or a share
+// True for the empty path and for every spelling of a drive, volume or share
 // root: "\", "C:", "C:\", "\\server", "\\server\share" (with or without
-// trailing separators, either separator, and the "\\?\" and "\\.\" prefixes,
-// "\\?\UNC\server\share" included).
-bool NamesARoot(const std::string& path);
+// trailing separators, either separator), the same behind the "\\?\",
+// "\\.\" and "\??\" prefixes ("UNC" in any letter case), and under
+// "\\?\GLOBALROOT\" ("??", "GLOBAL??" or "DosDevices" followed by any of
+// these; a device with at most one component below it; "Device\Mup" or
+// "Device\LanmanRedirector" followed by a server and share). A device
+// path of two components ("\\?\Volume{...}\x") counts as a root too.
+bool NamesARoot(std::wstring_view path);
+
+// Whether an open directory is the root of its volume or share, from its path
+// within the volume as the file system reports it for the handle ("\" for a
+// local volume's root; a remote one reports "\server\share\..."): a local
+// path with no component, or a remote one with at most two.
+bool IsVolumeOrShareRoot(std::wstring_view path_in_volume, bool remote);
 
 }  // namespace mur::maintenance

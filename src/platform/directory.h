@@ -1,56 +1,86 @@
-// Directory listings, file deletion and directory removal, as tree removal
-// needs them. Every listing handle is owned by a DirListing.
+// Directory trees through open handles, as tree removal needs them.
+//
+// One directory is opened by path (the parent of a tree's top); everything
+// below it is reached relative to an open directory handle by a single true
+// UTF-16 name, exactly as the listing gave it: no separators, no trimming of
+// trailing dots or spaces, no code-page conversion. Relative opens ask not to
+// follow a reparse point. Every call returns a Win32 error code
+// (ERROR_SUCCESS on success); every handle is owned by a UniqueHandle.
 #pragma once
 
-#include <optional>
-#include <string>
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "platform/file.h"
+#include "text/buffer.h"
 
 namespace mur::platform {
 
-struct DirEntry {
-  std::string name;
-  bool directory = false;
-  bool hidden = false;
-  bool system = false;
-  bool reparse_point = false;  // a symbolic link, junction or other reparse point
+// What a listing, or a query of an open handle, says about one object.
+struct FileFacts {
+  std::uint32_t attributes = 0;  // FILE_ATTRIBUTE_* bits
+  std::uint64_t id = 0;          // the file system's file id; 0 when it reports none
 };
 
-class DirListing {
- public:
-  DirListing() = default;
-  DirListing(DirListing&& other) noexcept;
-  DirListing& operator=(DirListing&& other) noexcept;
-  DirListing(const DirListing&) = delete;
-  DirListing& operator=(const DirListing&) = delete;
-  ~DirListing();
-
-  // Starts listing `pattern` (directory + "\*.*"). Check IsOpen().
-  static DirListing Open(const std::string& pattern);
-  bool IsOpen() const { return handle_ != nullptr; }
-
-  // The next entry ("." and ".." included); false at the end of the listing
-  // or on an error.
-  bool Next(DirEntry* entry);
-
-  // Ends the listing.
-  void Close();
-
- private:
-  void* handle_ = nullptr;
-  bool first_pending_ = false;
-  DirEntry first_;
+// One entry of a listing block. `name` points into the block.
+struct ListedEntry {
+  std::wstring_view name;
+  FileFacts facts;
 };
 
-// The attributes of `path` itself (a link is not followed); nullopt when it
-// cannot be read.
-std::optional<DirEntry> PathAttributes(const std::string& path);
+// The absolute form of `path` (GetFullPathNameW: "." and ".." resolved,
+// trailing dots and spaces of the last component trimmed, "\\?\" paths left
+// as they are) and the offset of its last component; *name_at equals the
+// size when the full path ends in a separator.
+DWORD FullPath(const wchar_t* path, text::Wide* full, std::size_t* name_at);
 
-// The absolute, normalised form of `path` ("." and ".." resolved);
-// nullopt when the platform cannot make one.
-std::optional<std::string> FullPath(const std::string& path);
+// Opens the directory `path` names for listing, following links on the way
+// as the Win32 path functions do.
+DWORD OpenDirectoryForListing(const wchar_t* path, UniqueHandle* dir);
 
-bool RemoveFile(const std::string& path);
-// Succeeds only for an empty directory (or a directory link itself).
-bool RemoveEmptyDirectory(const std::string& path);
+// Opens the directory `name` of `parent` for listing, for reading its
+// attributes and, where the platform grants it, for deletion (*can_delete
+// tells which). A reparse point is opened itself, not its target, where the
+// platform honours that request.
+DWORD OpenChildDirectory(HANDLE parent, std::wstring_view name, UniqueHandle* dir, bool* can_delete);
+
+// Deletes the non-directory `name` of `parent` in one open (delete on close)
+// and one close; a reparse point is deleted itself. A read-only file, or one
+// held open without delete sharing, is refused.
+DWORD DeleteChildFile(HANDLE parent, std::wstring_view name);
+
+// The attributes and file id of an open handle.
+DWORD QueryFacts(HANDLE handle, FileFacts* facts);
+
+// The open directory's path within its volume (FileNameInformation: "\" for
+// the root of a local volume; "\server\share\..." on a network redirector)
+// and whether the volume is a remote one.
+DWORD QueryPathInVolume(HANDLE dir, text::Wide* path, bool* remote);
+
+// Marks the open object for deletion when its last handle closes; a
+// directory must be empty. The handle needs delete access.
+DWORD MarkForDeletion(HANDLE handle);
+
+// Listing blocks: ReadDirectory fills `block` (8-byte aligned, at least
+// kMinListingBlock bytes) with the next entries of `dir`, "." and ".."
+// included; `restart` starts from the first entry, and a non-empty `mask`
+// (on a restart only) lists just the entries of that name. *filled is the
+// byte count written; ERROR_NO_MORE_FILES after the last entry.
+// *with_ids (true at a restart) says whether the entries carry file ids: a
+// file system that cannot list them is listed without, and *with_ids is then
+// false for the rest of that listing.
+constexpr std::uint32_t kMinListingBlock = 1024;
+DWORD ReadDirectory(HANDLE dir, void* block, std::uint32_t bytes, bool restart, std::wstring_view mask,
+                    std::uint32_t* filled, bool* with_ids);
+
+// The entry at *offset of a block that ReadDirectory filled with `filled`
+// bytes (`with_ids` as it reported), and *offset moved past it; false at the
+// end of the block (or at a malformed entry, which ends it). Without ids the
+// entry's id is 0.
+bool NextListedEntry(const void* block, std::uint32_t filled, bool with_ids, std::uint32_t* offset,
+                     ListedEntry* entry);
 
 }  // namespace mur::platform

@@ -1,96 +1,251 @@
 #include "platform/directory.h"
 
-#include <windows.h>
+#include <winternl.h>
+
+#include <cstddef>
+#include <cstring>
 
 #include "platform/seam.h"
+
+// ntdll's directory query, which MinGW's winternl.h does not declare (present
+// since Windows NT; FileIdFullDirectoryInformation since Windows XP).
+extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apc_routine, PVOID apc_context,
+                                               PIO_STATUS_BLOCK io, PVOID buffer, ULONG length,
+                                               FILE_INFORMATION_CLASS information_class, BOOLEAN single_entry,
+                                               PUNICODE_STRING file_name, BOOLEAN restart_scan);
 
 namespace mur::platform {
 namespace {
 
-DirEntry FromAttributes(std::string name, DWORD attributes) {
-  DirEntry e;
-  e.name = std::move(name);
-  e.directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  e.hidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
-  e.system = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
-  e.reparse_point = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  return e;
+// Information classes by number (the XP-era values).
+constexpr auto kFileBasicInformation = static_cast<FILE_INFORMATION_CLASS>(4);
+constexpr auto kFileInternalInformation = static_cast<FILE_INFORMATION_CLASS>(6);
+constexpr auto kFileNameInformation = static_cast<FILE_INFORMATION_CLASS>(9);
+constexpr auto kFileDispositionInformation = static_cast<FILE_INFORMATION_CLASS>(13);
+constexpr auto kFileDirectoryInformation = static_cast<FILE_INFORMATION_CLASS>(1);
+constexpr auto kFileIdFullDirectoryInformation = static_cast<FILE_INFORMATION_CLASS>(38);
+
+constexpr NTSTATUS kStatusSuccess = 0;
+constexpr NTSTATUS kStatusBufferOverflow = static_cast<NTSTATUS>(0x80000005L);
+constexpr NTSTATUS kStatusAccessDenied = static_cast<NTSTATUS>(0xC0000022L);
+constexpr NTSTATUS kStatusSharingViolation = static_cast<NTSTATUS>(0xC0000043L);
+constexpr NTSTATUS kStatusInvalidInfoClass = static_cast<NTSTATUS>(0xC0000003L);
+constexpr NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000DL);
+constexpr NTSTATUS kStatusNotSupported = static_cast<NTSTATUS>(0xC00000BBL);
+
+constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr ULONG kFileRemoteDevice = 0x10;              // FILE_REMOTE_DEVICE
+constexpr ULONG kFileDeviceNetworkFileSystem = 0x14;  // FILE_DEVICE_NETWORK_FILE_SYSTEM
+
+// FILE_ID_FULL_DIR_INFORMATION.
+struct IdFullDirEntry {
+  ULONG next_entry_offset;
+  ULONG file_index;
+  LARGE_INTEGER creation_time;
+  LARGE_INTEGER last_access_time;
+  LARGE_INTEGER last_write_time;
+  LARGE_INTEGER change_time;
+  LARGE_INTEGER end_of_file;
+  LARGE_INTEGER allocation_size;
+  ULONG file_attributes;
+  ULONG file_name_length;  // bytes
+  ULONG ea_size;
+  LARGE_INTEGER file_id;
+  WCHAR file_name[1];
+};
+static_assert(offsetof(IdFullDirEntry, file_id) == 72 && offsetof(IdFullDirEntry, file_name) == 80,
+              "FILE_ID_FULL_DIR_INFORMATION layout");
+constexpr std::uint32_t kEntryHeader = offsetof(IdFullDirEntry, file_name);
+
+// FILE_DIRECTORY_INFORMATION: the same up to the name's length, then the name.
+constexpr std::uint32_t kPlainEntryHeader = offsetof(IdFullDirEntry, ea_size);
+
+DWORD FromStatus(NTSTATUS status) {
+  return status == kStatusSuccess ? ERROR_SUCCESS : ::RtlNtStatusToDosError(status);
+}
+
+// A counted string over the caller's name; false when it is too long for one.
+bool CountedName(std::wstring_view name, UNICODE_STRING* counted) {
+  if (name.size() > 0x7FFF) return false;
+  counted->Buffer = const_cast<PWSTR>(name.data());
+  counted->Length = counted->MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+  return true;
+}
+
+// One open of `name` relative to `parent`; never a path: the caller hands a
+// single component.
+NTSTATUS OpenRelative(HANDLE parent, std::wstring_view name, ACCESS_MASK access, ULONG options, HANDLE* out) {
+  UNICODE_STRING counted;
+  if (!CountedName(name, &counted)) return static_cast<NTSTATUS>(0xC0000033L);  // STATUS_OBJECT_NAME_INVALID
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &counted, 0, parent, nullptr);
+  IO_STATUS_BLOCK io;
+  return ::NtOpenFile(out, access, &attributes, &io, kShareAll, options);
 }
 
 }  // namespace
 
-DirListing::DirListing(DirListing&& other) noexcept
-    : handle_(other.handle_), first_pending_(other.first_pending_), first_(std::move(other.first_)) {
-  other.handle_ = nullptr;
-}
-
-DirListing& DirListing::operator=(DirListing&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    first_pending_ = other.first_pending_;
-    first_ = std::move(other.first_);
-    other.handle_ = nullptr;
+DWORD FullPath(const wchar_t* path, text::Wide* full, std::size_t* name_at) {
+  full->Clear();
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kFullPath, &armed)) return armed;
+  DWORD capacity = MAX_PATH;
+  for (;;) {
+    if (!full->Resize(capacity)) return ERROR_NOT_ENOUGH_MEMORY;
+    wchar_t* file_part = nullptr;
+    const DWORD n = ::GetFullPathNameW(path, capacity, full->data(), &file_part);
+    if (n == 0) return ::GetLastError();
+    if (n < capacity) {
+      full->Truncate(n);
+      *name_at = file_part ? static_cast<std::size_t>(file_part - full->data()) : n;
+      return ERROR_SUCCESS;
+    }
+    capacity = n;  // the size needed, terminating zero included
   }
-  return *this;
 }
 
-DirListing::~DirListing() { Close(); }
-
-DirListing DirListing::Open(const std::string& pattern) {
-  DirListing listing;
-  if (seam::TrippedSettingLastError(seam::kFindFirst)) return listing;
-  WIN32_FIND_DATAA data;
-  HANDLE h = ::FindFirstFileA(pattern.c_str(), &data);
-  if (h == INVALID_HANDLE_VALUE) return listing;
+DWORD OpenDirectoryForListing(const wchar_t* path, UniqueHandle* dir) {
+  dir->reset();
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kOpenDirectoryPath, &armed)) return armed;
+  const HANDLE h = ::CreateFileW(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return ::GetLastError();
   seam::Opened();
-  listing.handle_ = h;
-  listing.first_pending_ = true;
-  listing.first_ = FromAttributes(data.cFileName, data.dwFileAttributes);
-  return listing;
+  dir->reset(h);
+  return ERROR_SUCCESS;
 }
 
-bool DirListing::Next(DirEntry* entry) {
-  if (!handle_) return false;
-  if (first_pending_) {
-    first_pending_ = false;
-    *entry = std::move(first_);
-    return true;
+DWORD OpenChildDirectory(HANDLE parent, std::wstring_view name, UniqueHandle* dir, bool* can_delete) {
+  dir->reset();
+  *can_delete = false;
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kOpenChildDirectory, &armed)) return armed;
+  constexpr ACCESS_MASK kList = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+  constexpr ULONG kOptions = FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT;
+  HANDLE h = nullptr;
+  NTSTATUS status = OpenRelative(parent, name, kList | DELETE, kOptions, &h);
+  if (status == kStatusSharingViolation || status == kStatusAccessDenied) {
+    // Someone holds it without delete sharing (the process's current
+    // directory, for one), or deletion is not ours to do: its contents may
+    // still go.
+    status = OpenRelative(parent, name, kList, kOptions, &h);
+  } else if (status == kStatusSuccess) {
+    *can_delete = true;
   }
-  if (seam::TrippedSettingLastError(seam::kFindNext)) return false;
-  WIN32_FIND_DATAA data;
-  if (!::FindNextFileA(handle_, &data)) return false;
-  *entry = FromAttributes(data.cFileName, data.dwFileAttributes);
+  if (status != kStatusSuccess) return FromStatus(status);
+  seam::Opened();
+  dir->reset(h);
+  return ERROR_SUCCESS;
+}
+
+DWORD DeleteChildFile(HANDLE parent, std::wstring_view name) {
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kDeleteChildFile, &armed)) return armed;
+  HANDLE h = nullptr;
+  const NTSTATUS status = OpenRelative(parent, name, DELETE,
+                                       FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_DELETE_ON_CLOSE, &h);
+  if (status != kStatusSuccess) return FromStatus(status);
+  seam::Opened();
+  UniqueHandle file(h);
+  return file.Close();  // the file goes when this, its only handle, closes
+}
+
+DWORD QueryFacts(HANDLE handle, FileFacts* facts) {
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kQueryFileInformation, &armed)) return armed;
+  IO_STATUS_BLOCK io;
+  FILE_BASIC_INFORMATION basic;
+  NTSTATUS status = ::NtQueryInformationFile(handle, &io, &basic, sizeof basic, kFileBasicInformation);
+  if (status != kStatusSuccess) return FromStatus(status);
+  LARGE_INTEGER id;  // FILE_INTERNAL_INFORMATION
+  status = ::NtQueryInformationFile(handle, &io, &id, sizeof id, kFileInternalInformation);
+  if (status != kStatusSuccess) return FromStatus(status);
+  facts->attributes = basic.FileAttributes;
+  facts->id = static_cast<std::uint64_t>(id.QuadPart);
+  return ERROR_SUCCESS;
+}
+
+DWORD QueryPathInVolume(HANDLE dir, text::Wide* path, bool* remote) {
+  path->Clear();
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kQueryFileInformation, &armed)) return armed;
+  IO_STATUS_BLOCK io;
+  FILE_FS_DEVICE_INFORMATION device;
+  NTSTATUS status = ::NtQueryVolumeInformationFile(dir, &io, &device, sizeof device, FileFsDeviceInformation);
+  if (status != kStatusSuccess) return FromStatus(status);
+  *remote = (device.Characteristics & kFileRemoteDevice) != 0 || device.DeviceType == kFileDeviceNetworkFileSystem;
+  // FILE_NAME_INFORMATION: a length, then the name. Grown to the length
+  // reported when the first try is short.
+  text::Buffer<ULONG> block;
+  std::size_t name_bytes = 512;
+  for (;;) {
+    const std::size_t units = (sizeof(ULONG) + name_bytes + sizeof(ULONG) - 1) / sizeof(ULONG);
+    if (units > 0x10000 || !block.Resize(units)) return ERROR_NOT_ENOUGH_MEMORY;
+    const ULONG size = static_cast<ULONG>(units * sizeof(ULONG));
+    status = ::NtQueryInformationFile(dir, &io, block.data(), size, kFileNameInformation);
+    const ULONG length = block[0];
+    if (status == kStatusBufferOverflow && length > name_bytes) {
+      name_bytes = length;
+      continue;
+    }
+    if (status != kStatusSuccess) return FromStatus(status);
+    if (length > size - sizeof(ULONG)) return ERROR_INVALID_DATA;
+    const auto* name = reinterpret_cast<const wchar_t*>(block.data() + 1);
+    return path->Assign(name, length / sizeof(wchar_t)) ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
+  }
+}
+
+DWORD MarkForDeletion(HANDLE handle) {
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kSetDisposition, &armed)) return armed;
+  IO_STATUS_BLOCK io;
+  FILE_DISPOSITION_INFORMATION disposition;
+  disposition.DoDeleteFile = TRUE;
+  return FromStatus(
+      ::NtSetInformationFile(handle, &io, &disposition, sizeof disposition, kFileDispositionInformation));
+}
+
+DWORD ReadDirectory(HANDLE dir, void* block, std::uint32_t bytes, bool restart, std::wstring_view mask,
+                    std::uint32_t* filled, bool* with_ids) {
+  *filled = 0;
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kQueryDirectory, &armed)) return armed;
+  UNICODE_STRING counted;
+  const bool masked = restart && !mask.empty();
+  if (masked && !CountedName(mask, &counted)) return ERROR_INVALID_NAME;
+  IO_STATUS_BLOCK io;
+  io.Information = 0;
+  auto query = [&](FILE_INFORMATION_CLASS information_class) {
+    return NtQueryDirectoryFile(dir, nullptr, nullptr, nullptr, &io, block, bytes, information_class, FALSE,
+                                masked ? &counted : nullptr, restart ? TRUE : FALSE);
+  };
+  NTSTATUS status = query(*with_ids ? kFileIdFullDirectoryInformation : kFileDirectoryInformation);
+  if (*with_ids && restart &&
+      (status == kStatusInvalidInfoClass || status == kStatusInvalidParameter || status == kStatusNotSupported)) {
+    // A file system without file ids in its listings.
+    *with_ids = false;
+    status = query(kFileDirectoryInformation);
+  }
+  if (status != kStatusSuccess) return FromStatus(status);
+  *filled = io.Information <= bytes ? static_cast<std::uint32_t>(io.Information) : bytes;
+  return ERROR_SUCCESS;
+}
+
+bool NextListedEntry(const void* block, std::uint32_t filled, bool with_ids, std::uint32_t* offset,
+                     ListedEntry* entry) {
+  const std::uint32_t header = with_ids ? kEntryHeader : kPlainEntryHeader;
+  const std::uint32_t at = *offset;
+  if (at >= filled || filled - at < header || at % 8 != 0) return false;
+  const auto* base = static_cast<const unsigned char*>(block) + at;
+  const auto* e = reinterpret_cast<const IdFullDirEntry*>(base);
+  if (e->file_name_length > filled - at - header || e->file_name_length % sizeof(wchar_t) != 0) return false;
+  entry->name = std::wstring_view(reinterpret_cast<const wchar_t*>(base + header), e->file_name_length / sizeof(wchar_t));
+  entry->facts.attributes = e->file_attributes;
+  entry->facts.id = with_ids ? static_cast<std::uint64_t>(e->file_id.QuadPart) : 0;
+  // The last entry of a block has no successor.
+  *offset = e->next_entry_offset == 0 || e->next_entry_offset > filled - at ? filled : at + e->next_entry_offset;
   return true;
-}
-
-void DirListing::Close() {
-  if (!handle_) return;
-  ::FindClose(handle_);
-  seam::Closed();
-  handle_ = nullptr;
-}
-
-std::optional<DirEntry> PathAttributes(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
-  return FromAttributes(path, attributes);
-}
-
-std::optional<std::string> FullPath(const std::string& path) {
-  char buffer[MAX_PATH + 1];
-  char* file_part = nullptr;
-  const DWORD n = ::GetFullPathNameA(path.c_str(), sizeof buffer, buffer, &file_part);
-  if (n == 0 || n >= sizeof buffer) return std::nullopt;
-  return std::string(buffer, n);
-}
-
-bool RemoveFile(const std::string& path) {
-  return !seam::TrippedSettingLastError(seam::kDeleteFile) && ::DeleteFileA(path.c_str()) != FALSE;
-}
-
-bool RemoveEmptyDirectory(const std::string& path) {
-  return !seam::TrippedSettingLastError(seam::kRemoveDirectory) && ::RemoveDirectoryA(path.c_str()) != FALSE;
 }
 
 }  // namespace mur::platform

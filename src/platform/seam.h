@@ -17,11 +17,14 @@ enum Op : int {
   kWriteFile,
   kReadFile,
   kCloseFile,
-  // Directory tree removal.
-  kFindFirst = 10,
-  kFindNext,
-  kDeleteFile,
-  kRemoveDirectory,
+  // Directory tree removal (platform/directory.h).
+  kFullPath = 10,          // FullPath
+  kOpenDirectoryPath,      // OpenDirectoryForListing, the one open by path
+  kOpenChildDirectory,     // OpenChildDirectory
+  kDeleteChildFile,        // DeleteChildFile
+  kQueryDirectory,         // ReadDirectory
+  kQueryFileInformation,   // QueryFacts, QueryPathInVolume
+  kSetDisposition,         // MarkForDeletion
   // Registry key tree copy (kRegDeleteKey deletes through a key's handle,
   // kRegQueryKeyName asks a key's full name).
   kRegOpenKey = 30,

@@ -1,5 +1,7 @@
 #include "support/tree.h"
 
+#include <winternl.h>
+
 #include <algorithm>
 #include <functional>
 #include <stdexcept>
@@ -35,6 +37,109 @@ void MakeTree(const std::string& root, const std::vector<TreeEntry>& entries) {
     if (e.attributes) ::SetFileAttributesA((root + "\\" + Native(e.path)).c_str(), e.attributes);
 }
 
+namespace {
+
+std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+std::wstring LongForm(const std::string& root, std::wstring relative) {
+  std::replace(relative.begin(), relative.end(), L'/', L'\\');
+  if (!relative.empty() && relative.back() == L'\\') relative.pop_back();
+  return L"\\\\?\\" + Widen(root) + L"\\" + relative;
+}
+
+}  // namespace
+
+void MakeWideTree(const std::string& root, const std::vector<WideTreeEntry>& entries) {
+  for (const WideTreeEntry& e : entries) {
+    const std::wstring path = LongForm(root, e.path);
+    const std::size_t prefix = 4 + root.size();
+    for (std::size_t at = path.find(L'\\', prefix + 1); at != std::wstring::npos; at = path.find(L'\\', at + 1))
+      ::CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+    if (e.path.back() == L'/') {
+      if (!::CreateDirectoryW(path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+        throw std::runtime_error("cannot create a directory below " + root);
+    } else {
+      HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+      if (h == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create a file below " + root);
+      DWORD put = 0;
+      ::WriteFile(h, "data", 4, &put, nullptr);
+      ::CloseHandle(h);
+    }
+  }
+  for (const WideTreeEntry& e : entries)
+    if (e.attributes) ::SetFileAttributesW(LongForm(root, e.path).c_str(), e.attributes);
+}
+
+bool WideExists(const std::string& root, const std::wstring& relative) {
+  return ::GetFileAttributesW(LongForm(root, relative).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void RemoveWideTree(const std::string& root, const std::vector<WideTreeEntry>& entries) {
+  for (auto e = entries.rbegin(); e != entries.rend(); ++e) {
+    const std::wstring path = LongForm(root, e->path);
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!::DeleteFileW(path.c_str())) ::RemoveDirectoryW(path.c_str());
+    // Parents made on the way.
+    for (std::size_t at = path.rfind(L'\\'); at != std::wstring::npos && at > 4 + root.size();
+         at = path.rfind(L'\\', at - 1))
+      ::RemoveDirectoryW(path.substr(0, at).c_str());
+  }
+}
+
+bool MakeDeepChain(const std::string& root, int levels, const std::wstring& name) {
+  if (RunningUnderWine()) {
+    // Wine's server spends time in proportion to the depth on every open:
+    // the shell makes the chain in a moment.
+    const std::string unix_root = UnixPath(root);
+    const std::string narrow(name.begin(), name.end());
+    // The script marks its end with ".made" at the top.
+    if (unix_root.empty() ||
+        !RunUnixShell("cd '" + unix_root + "' && i=0 && while [ $i -lt " + std::to_string(levels) + " ]; do mkdir '" +
+                      narrow + "' && cd '" + narrow + "' || exit 1; i=$((i+1)); done && echo leaf > leaf.txt && " +
+                      "touch '" + unix_root + "/.made'"))
+      return false;
+    const std::string made = root + "\\.made";
+    for (int i = 0; i < 400; ++i) {
+      if (::GetFileAttributesA(made.c_str()) != INVALID_FILE_ATTRIBUTES) return ::DeleteFileA(made.c_str()) != FALSE;
+      ::Sleep(50);
+    }
+    return false;
+  }
+  using CreateFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, PLARGE_INTEGER, ULONG,
+                                    ULONG, ULONG, ULONG, PVOID, ULONG);
+  auto create = reinterpret_cast<CreateFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll"), "NtCreateFile")));
+  HANDLE parent = ::CreateFileA(root.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRONIZE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (!create || parent == INVALID_HANDLE_VALUE) return false;
+  auto open = [&](const std::wstring& component, bool directory, HANDLE* out) {
+    UNICODE_STRING counted;
+    counted.Buffer = const_cast<PWSTR>(component.c_str());
+    counted.Length = counted.MaximumLength = static_cast<USHORT>(component.size() * sizeof(wchar_t));
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &counted, 0, parent, nullptr);
+    IO_STATUS_BLOCK io;
+    return create(out, (directory ? FILE_LIST_DIRECTORY | FILE_TRAVERSE : GENERIC_WRITE) | SYNCHRONIZE,
+                  &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_CREATE,
+                  (directory ? FILE_DIRECTORY_FILE : FILE_NON_DIRECTORY_FILE) | FILE_SYNCHRONOUS_IO_NONALERT, nullptr,
+                  0) == 0;
+  };
+  bool made = true;
+  for (int level = 0; level < levels && made; ++level) {
+    HANDLE child = nullptr;
+    made = open(name, true, &child);
+    ::CloseHandle(parent);
+    parent = made ? child : INVALID_HANDLE_VALUE;
+  }
+  HANDLE leaf = nullptr;
+  made = made && open(L"leaf.txt", false, &leaf);
+  if (made) ::CloseHandle(leaf);
+  if (parent != INVALID_HANDLE_VALUE) ::CloseHandle(parent);
+  return made;
+}
+
 std::vector<std::string> ListTree(const std::string& root) {
   std::vector<std::string> out;
   std::function<void(const std::string&, const std::string&)> walk = [&](const std::string& dir,
@@ -59,6 +164,41 @@ std::vector<std::string> ListTree(const std::string& root) {
 
 bool RunningUnderWine() {
   return ::GetProcAddress(::GetModuleHandleA("ntdll"), "wine_get_version") != nullptr;
+}
+
+std::string UnixPath(const std::string& path) {
+  using UnixNameFn = char*(CDECL*)(const WCHAR*);
+  auto unix_name = reinterpret_cast<UnixNameFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+  if (!unix_name) return {};
+  char* name = unix_name(Widen(path).c_str());
+  if (!name) return {};
+  std::string out = name;
+  ::HeapFree(::GetProcessHeap(), 0, name);
+  return out;
+}
+
+bool RunUnixShell(const std::string& script) {
+  std::string quoted;
+  for (char c : script) quoted += c == '"' ? std::string("\\\"") : std::string(1, c);
+  std::string cmd = "/bin/sh -c \"" + quoted + "\"";
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!::CreateProcessA("Z:\\bin\\sh", &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return false;
+  ::WaitForSingleObject(pi.hProcess, 10000);
+  ::CloseHandle(pi.hProcess);
+  ::CloseHandle(pi.hThread);
+  return true;
+}
+
+bool WaitFor(bool (*done)(const std::string&), const std::string& argument) {
+  for (int i = 0; i < 100; ++i) {
+    if (done(argument)) return true;
+    ::Sleep(50);
+  }
+  return false;
 }
 
 bool MakeUnixSymlink(const std::string& target, const std::string& link) {

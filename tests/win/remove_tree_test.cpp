@@ -1,8 +1,12 @@
 // MUR_RemoveFiles through the real DLL: best-effort removal, what stays, and
-// the guards against removing anything outside the tree it was given.
+// the guards against removing anything outside the tree it was given: roots in
+// any spelling, links, names that the code page cannot carry or that the
+// path functions would trim, and a tree changed while it is being removed.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/library.h"
@@ -18,6 +22,9 @@ using RemoveFn = int(WINAPI*)(const char*);
 int Remove(const Library& lib, const char* dir) { return lib.Get<RemoveFn>("MUR_RemoveFiles")(dir); }
 
 using Paths = std::vector<std::string>;
+
+// Deeper than any path of MAX_PATH characters could reach.
+constexpr int kDeepLevels = 1000;
 
 struct TreeCase {
   const char* why;
@@ -128,7 +135,9 @@ TEST(RemoveTreeEdges, RootsAndEmptyPathsAreRefused) {
                                  "\\",     "/",            "\\\\",       ".",          drive + "\\.",
                                  drive + "\\users\\..", "\\\\server\\share", "\\\\server\\share\\",
                                  "\\\\server", "\\\\?\\" + drive + "\\", "\\\\.\\" + drive + "\\",
-                                 "\\\\?\\UNC\\server\\share"};
+                                 "\\\\?\\UNC\\server\\share", "\\\\?\\Unc\\server\\share",
+                                 "\\\\?\\GLOBALROOT\\??\\" + drive + "\\", "\\??\\" + drive + "\\",
+                                 "\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\", "\\\\?\\" + drive + "\\users\\.."};
   for (const std::string& path : refused) {
     SCOPED_TRACE(path);
     EXPECT_EQ(0, Remove(Mur(), path.c_str()));
@@ -172,6 +181,7 @@ TEST(RemoveTreeEdges, LinksAreNeverFollowed) {
   EXPECT_EQ("target/canary.txt", ReadAll(outside + "\\target\\canary.txt"));
   EXPECT_EQ("target/sub/deep.txt", ReadAll(outside + "\\target\\sub\\deep.txt"));
   EXPECT_EQ("file_target.txt", ReadAll(outside + "\\file_target.txt"));
+  RunUnixShell("rm -f '" + UnixPath(root) + "/d/dir_link'");
 }
 
 TEST(RemoveTreeEdges, DirectoryThatIsALinkIsNotEmptied) {
@@ -185,9 +195,14 @@ TEST(RemoveTreeEdges, DirectoryThatIsALinkIsNotEmptied) {
   const int result = Remove(Mur(), link.c_str());
   EXPECT_EQ(FileExists(link) ? 0 : 1, result);
   EXPECT_EQ((Paths{"keep.txt", "sub/", "sub/keep2.txt"}), ListTree(target));
+  RunUnixShell("rm -f '" + UnixPath(link) + "'");
 }
 
-TEST(RemoveTreeEdges, PathsPastThePlatformLimitFailCleanly) {
+// Paths past MAX_PATH, and trees thousands of levels deep, go like any other:
+// every entry is opened relative to its parent, and the walk keeps its own
+// stack. (Before the removal worked through handles, such a tree stayed and
+// the result was 0.)
+TEST(RemoveTreeEdges, PathsPastThePlatformLimitAreRemoved) {
   ScratchDir scratch(false);
   const std::string root = scratch.path() + "\\tree";
   ::CreateDirectoryA(root.c_str(), nullptr);
@@ -202,28 +217,105 @@ TEST(RemoveTreeEdges, PathsPastThePlatformLimitFailCleanly) {
   HANDLE h = ::CreateFileW((deep + L"\\leaf.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, h);
   ::CloseHandle(h);
+  ASSERT_GT(deep.size(), 600u);
 
-  EXPECT_EQ(0, Remove(Mur(), root.c_str()));
-  EXPECT_FALSE(FileExists(root + "\\shallow.txt"));
-  EXPECT_TRUE(FileExists(root));
-  // Clean up through the long-path form.
-  std::wstring leaf = deep + L"\\leaf.txt";
-  ::DeleteFileW(leaf.c_str());
-  while (deep.size() > 4 + root.size()) {
-    ::RemoveDirectoryW(deep.c_str());
-    deep.resize(deep.find_last_of(L'\\'));
-  }
+  EXPECT_EQ(1, Remove(Mur(), root.c_str()));
+  EXPECT_FALSE(FileExists(root));
+}
+
+// The bytes of stack that `body` uses, measured on a thread of its own: the
+// stack below the thread's frame is painted first, and after the call the
+// deepest byte changed tells how far it reached.
+constexpr std::size_t kPainted = 256 * 1024;
+constexpr unsigned char kPaint = 0xA5;
+
+__attribute__((noinline)) std::uintptr_t PaintStack() {
+  volatile unsigned char area[kPainted];
+  for (std::size_t i = 0; i < kPainted; ++i) area[i] = kPaint;
+  return reinterpret_cast<std::uintptr_t>(&area[0]);
+}
+
+struct StackRun {
+  void (*call)(void*);
+  void* context;
+  std::size_t used;
+};
+
+DWORD WINAPI MeasuredThread(void* p) {
+  auto* run = static_cast<StackRun*>(p);
+  const auto* low = reinterpret_cast<const volatile unsigned char*>(PaintStack());
+  run->call(run->context);
+  std::size_t untouched = 0;
+  while (untouched < kPainted && low[untouched] == kPaint) ++untouched;
+  run->used = kPainted - untouched;
+  return 0;
+}
+
+template <class Body>
+std::size_t StackBytesUsed(Body body) {
+  StackRun run{[](void* b) { (*static_cast<Body*>(b))(); }, &body, 0};
+  HANDLE thread = ::CreateThread(nullptr, 1024 * 1024, MeasuredThread, &run, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  if (!thread) return static_cast<std::size_t>(-1);
+  ::WaitForSingleObject(thread, INFINITE);
+  ::CloseHandle(thread);
+  return run.used;
+}
+
+// A chain a thousand levels deep (over 2,000 characters of path) goes, and
+// the removal's stack does not grow with the depth: it keeps a stack of its
+// own, not one host frame per level. (Under Wine every open and delete costs
+// time in proportion to the depth, and its server deletes by Unix path, which
+// caps a removable chain at PATH_MAX bytes: hence a thousand levels.)
+TEST(RemoveTreeEdges, TreesAThousandLevelsDeepAreRemovedInConstantStack) {
+  ScratchDir scratch(false);
+  const std::string shallow = scratch.path() + "\\shallow";
+  const std::string deep = scratch.path() + "\\deep";
+  ::CreateDirectoryA(shallow.c_str(), nullptr);
+  ::CreateDirectoryA(deep.c_str(), nullptr);
+  ASSERT_TRUE(MakeDeepChain(shallow, 3, L"d"));
+  ASSERT_TRUE(MakeDeepChain(deep, kDeepLevels, L"d"));
+  int shallow_result = -1, deep_result = -1;
+  const std::size_t shallow_stack = StackBytesUsed([&] { shallow_result = Remove(Mur(), shallow.c_str()); });
+  const std::size_t deep_stack = StackBytesUsed([&] { deep_result = Remove(Mur(), deep.c_str()); });
+  EXPECT_EQ(1, shallow_result);
+  EXPECT_EQ(1, deep_result);
+  EXPECT_FALSE(FileExists(deep));
+  // One frame of even 16 bytes per level would add 16,000.
+  EXPECT_LT(deep_stack, shallow_stack + 8 * 1024) << shallow_stack << " bytes for 3 levels";
+  EXPECT_GT(shallow_stack, 0u);  // the measure sees the call
+  EXPECT_LT(deep_stack, kPainted);
 }
 
 class RemoveTreeFaults : public SeamTest {};
 
-TEST_F(RemoveTreeFaults, FailuresKeepGoingAndCloseEveryListing) {
+// Every platform call of the removal, failed at the first call and at later
+// ones: the call goes on where it can, returns 0, keeps the tree's top, closes
+// every handle it opened, and a clean call afterwards removes the rest.
+TEST_F(RemoveTreeFaults, FailuresKeepGoingAndCloseEveryHandle) {
   struct Fault {
     seam::Op op;
     int nth;
   };
-  const Fault faults[] = {{seam::kDeleteFile, 1}, {seam::kDeleteFile, 3}, {seam::kRemoveDirectory, 1},
-                          {seam::kFindFirst, 2},  {seam::kFindNext, 2}};
+  const Fault faults[] = {
+      {seam::kFullPath, 1},
+      {seam::kOpenDirectoryPath, 1},
+      {seam::kOpenChildDirectory, 1},  // the top itself
+      {seam::kOpenChildDirectory, 2},
+      {seam::kOpenChildDirectory, 4},
+      {seam::kDeleteChildFile, 1},
+      {seam::kDeleteChildFile, 3},
+      {seam::kQueryDirectory, 1},  // the parent's listing of the top
+      {seam::kQueryDirectory, 2},
+      {seam::kQueryDirectory, 4},
+      {seam::kQueryFileInformation, 1},
+      {seam::kQueryFileInformation, 2},  // the top's volume and path
+      {seam::kQueryFileInformation, 3},
+      {seam::kSetDisposition, 1},
+      {seam::kSetDisposition, 3},
+      {seam::kAllocate, 1},
+      {seam::kAllocate, 2},
+      {seam::kAllocate, 4},
+  };
   for (const Fault& f : faults) {
     SCOPED_TRACE(std::to_string(f.op) + "#" + std::to_string(f.nth));
     ScratchDir scratch(false);
@@ -232,11 +324,215 @@ TEST_F(RemoveTreeFaults, FailuresKeepGoingAndCloseEveryListing) {
     MakeTree(root, {{"a.txt"}, {"b/c.txt"}, {"b/d.txt"}, {"e/f/g.txt"}});
     Seam::Arm(f.op, f.nth, ERROR_ACCESS_DENIED);
     EXPECT_EQ(0, Remove(MurSeam(), root.c_str()));
+    EXPECT_GE(Seam::Calls(f.op), f.nth);  // the armed call was reached
     EXPECT_EQ(0, Seam::LiveHandles());
     EXPECT_TRUE(FileExists(root));
     Seam::Reset();
     EXPECT_EQ(1, Remove(MurSeam(), root.c_str()));
+    EXPECT_FALSE(FileExists(root));
   }
+}
+
+// Names as the file system holds them: names that the code page maps onto a
+// separator by best fit, names it has no form for, names whose trailing dot
+// or space the path functions trim.
+struct NameCase {
+  const char* why;
+  std::vector<WideTreeEntry> tree;
+  int result;
+  std::vector<std::wstring> stays;  // below the removed directory
+};
+
+class RemoveTreeNames : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(RemoveTreeNames, TrueNamesOnly) {
+  const NameCase& c = GetParam();
+  ScratchDir scratch(false);
+  // scratch\t\App\sub holds the names; scratch\t\victim.txt and
+  // scratch\victim.txt are what a best-fit name with ".." would reach.
+  const std::string t = scratch.path() + "\\t";
+  const std::string app = t + "\\App";
+  ::CreateDirectoryA(t.c_str(), nullptr);
+  ::CreateDirectoryA(app.c_str(), nullptr);
+  WriteAll(t + "\\victim.txt", "canary");
+  WriteAll(scratch.path() + "\\victim.txt", "canary");
+  MakeWideTree(app, c.tree);
+
+  EXPECT_EQ(c.result, Remove(Mur(), app.c_str()));
+  EXPECT_EQ("canary", ReadAll(t + "\\victim.txt"));
+  EXPECT_EQ("canary", ReadAll(scratch.path() + "\\victim.txt"));
+  if (c.result == 1) EXPECT_FALSE(FileExists(app));
+  for (const std::wstring& kept : c.stays) EXPECT_TRUE(WideExists(app, kept)) << c.why;
+  // Nothing but what stays is left: every created entry not listed is gone.
+  for (const WideTreeEntry& e : c.tree) {
+    bool listed = false;
+    for (const std::wstring& kept : c.stays) listed = listed || kept == e.path || kept + L"/" == e.path;
+    if (!listed && c.result == 0) EXPECT_FALSE(WideExists(app, e.path)) << c.why;
+  }
+  RemoveWideTree(app, c.tree);
+}
+
+const NameCase kNameCases[] = {
+    // U+00A5 is 0x5C (a backslash) in code page 932 by best fit; U+FF3C is
+    // in 1252. Through the code page, these names point two levels up.
+    {"yen sign with dots",
+     {{L"sub/\u00A5..\u00A5..\u00A5victim.txt"}, {L"sub/\u00A5..\u00A5..\u00A5..\u00A5victim.txt"}},
+     1,
+     {}},
+    {"full-width reverse solidus with dots",
+     {{L"sub/\uFF3C..\uFF3C..\uFF3Cvictim.txt"}, {L"sub/\uFF3C..\uFF3C..\uFF3C..\uFF3Cvictim.txt"}},
+     1,
+     {}},
+    {"best-fit directory name", {{L"\u00A5..\u00A5x/"}, {L"\u00A5..\u00A5x/inner.txt"}, {L"\uFF3C..\uFF3Cy/z.txt"}}, 1, {}},
+    {"names outside the code page",
+     {{L"\uD55C\uAE00/"}, {L"\uD55C\uAE00/\uB370\uC774\uD130.txt"}, {L"\U0001F600.txt"},
+      {L"\U0001F4C1 dir/\U0001F600 file.txt"}, {L"plain.txt"}},
+     1,
+     {}},
+    {"hidden name outside the code page stays",
+     {{L"\uD55C\uAE00/\uB370\uC774\uD130.txt", FILE_ATTRIBUTE_HIDDEN}, {L"\uD55C\uAE00/other.txt"}},
+     0,
+     {L"\uD55C\uAE00", L"\uD55C\uAE00/\uB370\uC774\uD130.txt"}},
+    {"trailing dot and space beside hidden files of the trimmed names",
+     {{L"x", FILE_ATTRIBUTE_HIDDEN}, {L"x."}, {L"y", FILE_ATTRIBUTE_HIDDEN}, {L"y "}, {L"z.."}},
+     0,
+     {L"x", L"y"}},
+    {"trailing dot and space on directories beside hidden files",
+     {{L"d", FILE_ATTRIBUTE_HIDDEN}, {L"d./"}, {L"d./in.txt"}, {L"e", FILE_ATTRIBUTE_SYSTEM}, {L"e /f.txt"}},
+     0,
+     {L"d", L"e"}},
+    {"trailing dot and space, nothing hidden", {{L"x."}, {L"x"}, {L"y "}, {L"dir./a."}}, 1, {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Names, RemoveTreeNames, ::testing::ValuesIn(kNameCases),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
+
+// Links made as Unix symbolic links, which Wine shows as reparse points when
+// they link directories. A dot name makes a link hidden under Wine (its
+// attributes cannot be set: they would land on the target). A hidden link to
+// a file stays; hidden or not, a link to a directory is never followed.
+TEST(RemoveTreeEdges, HiddenLinksAreNeverFollowed) {
+  if (!RunningUnderWine()) GTEST_SKIP() << "Unix symbolic links are made under Wine only";
+  ScratchDir scratch(false);
+  const std::string outside = scratch.path() + "\\outside";
+  const std::string root = scratch.path() + "\\tree";
+  ::CreateDirectoryA(root.c_str(), nullptr);
+  ::CreateDirectoryA(outside.c_str(), nullptr);
+  MakeTree(outside, {{"dir/canary.txt"}, {"file.txt"}});
+  MakeTree(root, {{"plain.txt"}, {"d/x.txt"}});
+  ASSERT_TRUE(MakeUnixSymlink(outside + "\\dir", root + "\\d\\.dir_link"));
+  ASSERT_TRUE(MakeUnixSymlink(outside + "\\file.txt", root + "\\.file_link"));
+  const DWORD dir_link = ::GetFileAttributesA((root + "\\d\\.dir_link").c_str());
+  ASSERT_EQ(DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY},
+            dir_link & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
+  ASSERT_TRUE(::GetFileAttributesA((root + "\\.file_link").c_str()) & FILE_ATTRIBUTE_HIDDEN);
+
+  EXPECT_EQ(0, Remove(Mur(), root.c_str()));  // the hidden file link stays
+  EXPECT_TRUE(FileExists(root + "\\.file_link"));
+  EXPECT_FALSE(FileExists(root + "\\plain.txt"));
+  EXPECT_FALSE(FileExists(root + "\\d\\x.txt"));
+  EXPECT_EQ((Paths{"dir/", "dir/canary.txt", "file.txt"}), ListTree(outside));
+  EXPECT_EQ("dir/canary.txt", ReadAll(outside + "\\dir\\canary.txt"));
+  EXPECT_EQ("file.txt", ReadAll(outside + "\\file.txt"));
+  RunUnixShell("rm -f '" + UnixPath(root + "\\.file_link") + "' '" + UnixPath(root) + "/d/.dir_link'");
+}
+
+// Roots are refused when the opened directory is the root of its volume,
+// whatever spelling reached it: a drive mapped onto a scratch folder is
+// refused through the drive's spellings and through the folder's own paths.
+TEST(RemoveTreeEdges, VolumeRootsAreRefusedWhateverTheSpelling) {
+  if (!RunningUnderWine()) GTEST_SKIP() << "drives are mapped through the Wine prefix";
+  char prefix[MAX_PATH];
+  const DWORD n = ::GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) GTEST_SKIP() << "WINEPREFIX is not set";
+  char letter = 0;
+  const DWORD drives = ::GetLogicalDrives();
+  for (char c = 'Y'; c >= 'M' && !letter; --c)
+    if (!(drives & (1u << (c - 'A')))) letter = c;
+  ASSERT_NE(0, letter);
+  ScratchDir scratch(false);
+  const std::string volume = scratch.path() + "\\volume";
+  ::CreateDirectoryA(volume.c_str(), nullptr);
+  MakeTree(volume, {{"canary.txt"}, {"sub/deep.txt"}});
+  const std::string device = std::string(prefix) + "/dosdevices/" + static_cast<char>(letter + 'a' - 'A') + ":";
+  struct Unmount {
+    std::string device;
+    ~Unmount() { RunUnixShell("rm -f '" + device + "'"); }
+  } unmount{device};
+  ASSERT_TRUE(RunUnixShell("ln -s '" + UnixPath(volume) + "' '" + device + "'"));
+  const std::string drive = std::string(1, letter) + ":";
+  ASSERT_TRUE(WaitFor([](const std::string& d) { return FileExists(d + "\\canary.txt"); }, drive));
+  // Wine refreshes its table of drive roots, which names a folder by its
+  // drive, at most once a second.
+  ::Sleep(1500);
+
+  std::string z_path = "Z:" + UnixPath(volume);
+  for (char& ch : z_path) ch = ch == '/' ? '\\' : ch;
+  const std::string refused[] = {drive + "\\",         drive,
+                                 drive + "\\sub\\..",  "\\\\?\\" + drive + "\\",
+                                 "\\\\.\\" + drive + "\\", "\\\\?\\GLOBALROOT\\??\\" + drive + "\\",
+                                 "\\\\?\\UnC\\localhost\\" + drive.substr(0, 1) + "$",
+                                 volume,               volume + "\\",
+                                 "\\\\?\\" + volume,   z_path};
+  for (const std::string& path : refused) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(0, Remove(Mur(), path.c_str()));
+    EXPECT_EQ("canary.txt", ReadAll(volume + "\\canary.txt"));
+    EXPECT_EQ("sub/deep.txt", ReadAll(volume + "\\sub\\deep.txt"));
+  }
+  RunUnixShell("rm -f '" + device + "'");
+  ASSERT_TRUE(WaitFor([](const std::string& d) { return !FileExists(d + "\\"); }, drive));
+  ::Sleep(1500);
+  // No longer a volume: the folder is an ordinary tree again.
+  EXPECT_EQ(1, Remove(Mur(), volume.c_str()));
+}
+
+class RemoveTreeRace : public SeamTest {};
+
+// While the removal waits inside its open of a listed subdirectory, the
+// subdirectory is renamed away and a link to a tree outside takes its name.
+// The removal acts only on what it listed: the outside tree survives byte for
+// byte, and so does the renamed directory.
+TEST_F(RemoveTreeRace, DirectorySwappedForALinkMidwayIsNotFollowed) {
+  if (!RunningUnderWine()) GTEST_SKIP() << "Unix symbolic links are made under Wine only";
+  using DelayFn = void(WINAPI*)(int, DWORD);
+  const auto delay = MurSeam().Get<DelayFn>("MURSeam_Delay");
+  ScratchDir scratch(false);
+  const std::string outside = scratch.path() + "\\outside";
+  const std::string root = scratch.path() + "\\tree";
+  ::CreateDirectoryA(root.c_str(), nullptr);
+  ::CreateDirectoryA(outside.c_str(), nullptr);
+  MakeTree(outside, {{"canary.txt"}, {"inner/deep.txt"}, {"empty/"}});
+  MakeTree(root, {{"sub/a.txt"}, {"sub/b/c.txt"}});
+  const std::string swap = "mv '" + UnixPath(root) + "/sub' '" + UnixPath(scratch.path()) + "/moved' && ln -s '" +
+                           UnixPath(outside) + "' '" + UnixPath(root) + "/sub'";
+
+  // Every directory open waits: first the top's, then the subdirectory's,
+  // by which time the top has been listed.
+  delay(seam::kOpenChildDirectory, 2500);
+  int result = -1;
+  std::thread removal([&] { result = Remove(MurSeam(), root.c_str()); });
+  while (Seam::Calls(seam::kOpenChildDirectory) < 1) ::Sleep(10);
+  ::Sleep(300);  // the top is listed; the open of "sub" is waiting
+  ASSERT_TRUE(RunUnixShell(swap));
+  const bool swapped = WaitFor(
+      [](const std::string& link) {
+        const DWORD a = ::GetFileAttributesA(link.c_str());
+        return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+      },
+      root + "\\sub");
+  removal.join();
+  delay(seam::kOpenChildDirectory, 0);
+  ASSERT_TRUE(swapped);
+  EXPECT_EQ(2, Seam::Calls(seam::kOpenChildDirectory));  // the swap came before the second open
+
+  EXPECT_EQ(0, result);
+  EXPECT_EQ((Paths{"canary.txt", "empty/", "inner/", "inner/deep.txt"}), ListTree(outside));
+  EXPECT_EQ("canary.txt", ReadAll(outside + "\\canary.txt"));
+  EXPECT_EQ("inner/deep.txt", ReadAll(outside + "\\inner\\deep.txt"));
+  EXPECT_EQ((Paths{"a.txt", "b/", "b/c.txt"}), ListTree(scratch.path() + "\\moved"));
+  EXPECT_EQ(0, Seam::LiveHandles());
+  RunUnixShell("rm -f '" + UnixPath(root) + "/sub'");
 }
 
 }  // namespace
