@@ -19,7 +19,7 @@ target_include_directories(mur_exports PUBLIC ${CMAKE_SOURCE_DIR}/include)
 target_link_libraries(mur_platform PUBLIC advapi32 ntdll)
 
 # The shipped library: exactly the exports of MUR.def, undecorated.
-add_library(MUR SHARED src/exports/MUR.def src/resources/MUR.rc src/platform/xp_runtime.cpp)
+add_library(MUR SHARED src/exports/MUR.def src/resources/MUR.rc)
 # The test twin: the same layers and the fault seam's controls, which it
 # exports too.
 file(READ src/exports/MUR.def MUR_DEF_TEXT)
@@ -27,7 +27,7 @@ string(REPLACE "LIBRARY MUR.dll" "LIBRARY MUR_seam.dll" MUR_SEAM_DEF_TEXT "${MUR
 string(APPEND MUR_SEAM_DEF_TEXT "  MURSeam_Arm\n  MURSeam_Delay\n  MURSeam_Reset\n  MURSeam_Calls\n  MURSeam_LiveHandles\n")
 file(WRITE ${CMAKE_BINARY_DIR}/MUR_seam.def "${MUR_SEAM_DEF_TEXT}")
 add_library(MUR_seam SHARED src/platform/seam_controls.cpp ${CMAKE_BINARY_DIR}/MUR_seam.def
-  src/resources/MUR.rc src/platform/xp_runtime.cpp)
+  src/resources/MUR.rc)
 target_compile_definitions(MUR_seam PRIVATE ${MUR_XP_DEFINITIONS})
 target_compile_options(MUR_seam PRIVATE ${MUR_LIBRARY_FLAGS})
 
@@ -36,7 +36,10 @@ foreach(dll MUR MUR_seam)
   target_link_libraries(${dll} PRIVATE -Wl,--whole-archive mur_exports -Wl,--no-whole-archive
     mur_store mur_probes mur_maintenance mur_platform mur_text)
   set_target_properties(${dll} PROPERTIES PREFIX "" IMPORT_PREFIX "lib")
-  target_link_options(${dll} PRIVATE ${MUR_STATIC_LINK} -s -Wl,--kill-at -Wl,--enable-stdcall-fixup)
+  # Only what the exports reach is kept; the link map shows what came from
+  # which library (static.dll_size reads it).
+  target_link_options(${dll} PRIVATE ${MUR_STATIC_LINK} -s -Wl,--kill-at -Wl,--enable-stdcall-fixup
+    -Wl,--gc-sections -Wl,-Map,${CMAKE_BINARY_DIR}/${dll}.map)
 endforeach()
 
 # murhost: calls the library as a setup script's host does.
@@ -47,7 +50,7 @@ add_executable(murhost
 target_include_directories(murhost PRIVATE ${CMAKE_SOURCE_DIR}/tools ${CMAKE_SOURCE_DIR}/include)
 target_compile_definitions(murhost PRIVATE ${MUR_XP_DEFINITIONS})
 target_link_libraries(murhost PRIVATE user32 mur_store)
-target_link_options(murhost PRIVATE ${MUR_STATIC_LINK})
+target_link_options(murhost PRIVATE ${MUR_STATIC_LINK} -Wl,-Map,${CMAKE_BINARY_DIR}/murhost.map)
 add_dependencies(murhost MUR)
 
 include(cmake/wine_tests.cmake)

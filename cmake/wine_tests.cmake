@@ -52,6 +52,19 @@ set_tests_properties(static.dll_tables PROPERTIES LABELS static)
 add_test(NAME static.dll_resources
   COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_dll_resources.sh $<TARGET_FILE:MUR>)
 set_tests_properties(static.dll_resources PROPERTIES LABELS static)
+# The shipped library stays lean: at most 128 KiB, and no C++ run-time, unwinder
+# or thread library linked in. The same check on murhost, which carries the C++
+# run-time and is larger, must report both.
+set(MUR_DLL_SIZE_LIMIT 131072)
+add_test(NAME static.dll_size
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_dll_size.sh $<TARGET_FILE:MUR> ${CMAKE_BINARY_DIR}/MUR.map
+          ${MUR_DLL_SIZE_LIMIT})
+add_test(NAME static.dll_size_faults
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_dll_size.sh $<TARGET_FILE:murhost> ${CMAKE_BINARY_DIR}/murhost.map
+          ${MUR_DLL_SIZE_LIMIT})
+set_tests_properties(static.dll_size PROPERTIES LABELS static)
+set_tests_properties(static.dll_size_faults PROPERTIES LABELS static
+  PASS_REGULAR_EXPRESSION "is too large: [0-9]+ bytes, limit ${MUR_DLL_SIZE_LIMIT}.*links run-time members.*libstdc[+][+][.]a")
 # The calling contract from the DLL's own bytes: names against MUR.def, a base
 # relocation table, and (32-bit) each export popping exactly its arguments.
 add_test(NAME static.dll_abi
