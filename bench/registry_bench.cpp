@@ -10,10 +10,11 @@
 #include <vector>
 
 #include "bench_util.h"
+#include "mur.h"
 
 namespace {
 
-using CopyFn = int(WINAPI*)(HKEY, const char*, const char*, int);
+using CopyFn = decltype(&MUR_CopyRegistarInfo);
 
 const std::string kBase = "Software\\murbench_" + std::to_string(::GetCurrentProcessId());
 

@@ -28,10 +28,11 @@
 #include <vector>
 
 #include "bench_util.h"
+#include "mur.h"
 
 namespace {
 
-using RemoveFn = int(WINAPI*)(const char*);
+using RemoveFn = decltype(&MUR_RemoveFiles);
 
 // 3 top directories, 4 below each, 3 below those: 3 + 12 + 36 = 51 directories,
 // 40 files in each of the 50 deepest-first ones (2,040 files).

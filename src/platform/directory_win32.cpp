@@ -1,18 +1,10 @@
 #include "platform/directory.h"
 
-#include <winternl.h>
-
 #include <cstddef>
 #include <cstring>
 
+#include "platform/ntdll.h"
 #include "platform/seam.h"
-
-// ntdll's directory query, which MinGW's winternl.h does not declare (present
-// since Windows NT; FileIdFullDirectoryInformation since Windows XP).
-extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apc_routine, PVOID apc_context,
-                                               PIO_STATUS_BLOCK io, PVOID buffer, ULONG length,
-                                               FILE_INFORMATION_CLASS information_class, BOOLEAN single_entry,
-                                               PUNICODE_STRING file_name, BOOLEAN restart_scan);
 
 namespace mur::platform {
 namespace {
@@ -25,13 +17,6 @@ constexpr auto kFileDispositionInformation = static_cast<FILE_INFORMATION_CLASS>
 constexpr auto kFileDirectoryInformation = static_cast<FILE_INFORMATION_CLASS>(1);
 constexpr auto kFileIdFullDirectoryInformation = static_cast<FILE_INFORMATION_CLASS>(38);
 
-constexpr NTSTATUS kStatusSuccess = 0;
-constexpr NTSTATUS kStatusBufferOverflow = static_cast<NTSTATUS>(0x80000005L);
-constexpr NTSTATUS kStatusAccessDenied = static_cast<NTSTATUS>(0xC0000022L);
-constexpr NTSTATUS kStatusSharingViolation = static_cast<NTSTATUS>(0xC0000043L);
-constexpr NTSTATUS kStatusInvalidInfoClass = static_cast<NTSTATUS>(0xC0000003L);
-constexpr NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000DL);
-constexpr NTSTATUS kStatusNotSupported = static_cast<NTSTATUS>(0xC00000BBL);
 
 constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr ULONG kFileRemoteDevice = 0x10;              // FILE_REMOTE_DEVICE
@@ -60,10 +45,6 @@ constexpr std::uint32_t kEntryHeader = offsetof(IdFullDirEntry, file_name);
 // FILE_DIRECTORY_INFORMATION: the same up to the name's length, then the name.
 constexpr std::uint32_t kPlainEntryHeader = offsetof(IdFullDirEntry, ea_size);
 
-DWORD FromStatus(NTSTATUS status) {
-  return status == kStatusSuccess ? ERROR_SUCCESS : ::RtlNtStatusToDosError(status);
-}
-
 // A counted string over the caller's name; false when it is too long for one.
 bool CountedName(std::wstring_view name, UNICODE_STRING* counted) {
   if (name.size() > 0x7FFF) return false;
@@ -76,7 +57,7 @@ bool CountedName(std::wstring_view name, UNICODE_STRING* counted) {
 // single component.
 NTSTATUS OpenRelative(HANDLE parent, std::wstring_view name, ACCESS_MASK access, ULONG options, HANDLE* out) {
   UNICODE_STRING counted;
-  if (!CountedName(name, &counted)) return static_cast<NTSTATUS>(0xC0000033L);  // STATUS_OBJECT_NAME_INVALID
+  if (!CountedName(name, &counted)) return nt::kObjectNameInvalid;
   OBJECT_ATTRIBUTES attributes;
   InitializeObjectAttributes(&attributes, &counted, 0, parent, nullptr);
   IO_STATUS_BLOCK io;
@@ -125,15 +106,15 @@ DWORD OpenChildDirectory(HANDLE parent, std::wstring_view name, UniqueHandle* di
   constexpr ULONG kOptions = FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT;
   HANDLE h = nullptr;
   NTSTATUS status = OpenRelative(parent, name, kList | DELETE, kOptions, &h);
-  if (status == kStatusSharingViolation || status == kStatusAccessDenied) {
+  if (status == nt::kSharingViolation || status == nt::kAccessDenied) {
     // Someone holds it without delete sharing (the process's current
     // directory, for one), or deletion is not ours to do: its contents may
     // still go.
     status = OpenRelative(parent, name, kList, kOptions, &h);
-  } else if (status == kStatusSuccess) {
+  } else if (status == nt::kSuccess) {
     *can_delete = true;
   }
-  if (status != kStatusSuccess) return FromStatus(status);
+  if (status != nt::kSuccess) return nt::ToWin32(status);
   seam::Opened();
   dir->reset(h);
   return ERROR_SUCCESS;
@@ -145,7 +126,7 @@ DWORD DeleteChildFile(HANDLE parent, std::wstring_view name) {
   HANDLE h = nullptr;
   const NTSTATUS status = OpenRelative(parent, name, DELETE,
                                        FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_DELETE_ON_CLOSE, &h);
-  if (status != kStatusSuccess) return FromStatus(status);
+  if (status != nt::kSuccess) return nt::ToWin32(status);
   seam::Opened();
   UniqueHandle file(h);
   return file.Close();  // the file goes when this, its only handle, closes
@@ -157,10 +138,10 @@ DWORD QueryFacts(HANDLE handle, FileFacts* facts) {
   IO_STATUS_BLOCK io;
   FILE_BASIC_INFORMATION basic;
   NTSTATUS status = ::NtQueryInformationFile(handle, &io, &basic, sizeof basic, kFileBasicInformation);
-  if (status != kStatusSuccess) return FromStatus(status);
+  if (status != nt::kSuccess) return nt::ToWin32(status);
   LARGE_INTEGER id;  // FILE_INTERNAL_INFORMATION
   status = ::NtQueryInformationFile(handle, &io, &id, sizeof id, kFileInternalInformation);
-  if (status != kStatusSuccess) return FromStatus(status);
+  if (status != nt::kSuccess) return nt::ToWin32(status);
   facts->attributes = basic.FileAttributes;
   facts->id = static_cast<std::uint64_t>(id.QuadPart);
   return ERROR_SUCCESS;
@@ -173,7 +154,7 @@ DWORD QueryPathInVolume(HANDLE dir, text::Wide* path, bool* remote) {
   IO_STATUS_BLOCK io;
   FILE_FS_DEVICE_INFORMATION device;
   NTSTATUS status = ::NtQueryVolumeInformationFile(dir, &io, &device, sizeof device, FileFsDeviceInformation);
-  if (status != kStatusSuccess) return FromStatus(status);
+  if (status != nt::kSuccess) return nt::ToWin32(status);
   *remote = (device.Characteristics & kFileRemoteDevice) != 0 || device.DeviceType == kFileDeviceNetworkFileSystem;
   // FILE_NAME_INFORMATION: a length, then the name. Grown to the length
   // reported when the first try is short.
@@ -185,11 +166,11 @@ DWORD QueryPathInVolume(HANDLE dir, text::Wide* path, bool* remote) {
     const ULONG size = static_cast<ULONG>(units * sizeof(ULONG));
     status = ::NtQueryInformationFile(dir, &io, block.data(), size, kFileNameInformation);
     const ULONG length = block[0];
-    if (status == kStatusBufferOverflow && length > name_bytes) {
+    if (status == nt::kBufferOverflow && length > name_bytes) {
       name_bytes = length;
       continue;
     }
-    if (status != kStatusSuccess) return FromStatus(status);
+    if (status != nt::kSuccess) return nt::ToWin32(status);
     if (length > size - sizeof(ULONG)) return ERROR_INVALID_DATA;
     const auto* name = reinterpret_cast<const wchar_t*>(block.data() + 1);
     return path->Assign(name, length / sizeof(wchar_t)) ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
@@ -202,7 +183,7 @@ DWORD MarkForDeletion(HANDLE handle) {
   IO_STATUS_BLOCK io;
   FILE_DISPOSITION_INFORMATION disposition;
   disposition.DoDeleteFile = TRUE;
-  return FromStatus(
+  return nt::ToWin32(
       ::NtSetInformationFile(handle, &io, &disposition, sizeof disposition, kFileDispositionInformation));
 }
 
@@ -222,12 +203,12 @@ DWORD ReadDirectory(HANDLE dir, void* block, std::uint32_t bytes, bool restart, 
   };
   NTSTATUS status = query(*with_ids ? kFileIdFullDirectoryInformation : kFileDirectoryInformation);
   if (*with_ids && restart &&
-      (status == kStatusInvalidInfoClass || status == kStatusInvalidParameter || status == kStatusNotSupported)) {
+      (status == nt::kInvalidInfoClass || status == nt::kInvalidParameter || status == nt::kNotSupported)) {
     // A file system without file ids in its listings.
     *with_ids = false;
     status = query(kFileDirectoryInformation);
   }
-  if (status != kStatusSuccess) return FromStatus(status);
+  if (status != nt::kSuccess) return nt::ToWin32(status);
   *filled = io.Information <= bytes ? static_cast<std::uint32_t>(io.Information) : bytes;
   return ERROR_SUCCESS;
 }

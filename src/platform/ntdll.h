@@ -1,48 +1,53 @@
-// The few native (ntdll) functions and structures that the platform layer
-// calls, declared here because the Windows headers that MinGW ships do not
-// all carry them. Every one of them exists in Windows XP's ntdll.
-// Platform-internal: only platform/*_win32.cpp include this.
+// The native (ntdll) functions, structures and status codes that the platform
+// layer calls: MinGW's winternl.h and the few it lacks, declared here. Every
+// one of them exists in Windows XP's ntdll. Platform-internal: only
+// platform/*_win32.cpp include this.
 #pragma once
 
 #include <windows.h>
+#include <winternl.h>
 
 namespace mur::platform::nt {
 
-using Status = LONG;  // NTSTATUS
+constexpr NTSTATUS kSuccess = 0;
+constexpr NTSTATUS kBufferOverflow = static_cast<NTSTATUS>(0x80000005L);
+constexpr NTSTATUS kInvalidInfoClass = static_cast<NTSTATUS>(0xC0000003L);
+constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
+constexpr NTSTATUS kInvalidParameter = static_cast<NTSTATUS>(0xC000000DL);
+constexpr NTSTATUS kAccessDenied = static_cast<NTSTATUS>(0xC0000022L);
+constexpr NTSTATUS kBufferTooSmall = static_cast<NTSTATUS>(0xC0000023L);
+constexpr NTSTATUS kObjectNameInvalid = static_cast<NTSTATUS>(0xC0000033L);
+constexpr NTSTATUS kSharingViolation = static_cast<NTSTATUS>(0xC0000043L);
+constexpr NTSTATUS kNotSupported = static_cast<NTSTATUS>(0xC00000BBL);
 
-constexpr Status kSuccess = 0;
-constexpr Status kBufferOverflow = static_cast<Status>(0x80000005L);
-constexpr Status kInfoLengthMismatch = static_cast<Status>(0xC0000004L);
-constexpr Status kBufferTooSmall = static_cast<Status>(0xC0000023L);
+// A Win32 error code for a status (ERROR_SUCCESS for success).
+inline DWORD ToWin32(NTSTATUS status) {
+  return status == kSuccess ? ERROR_SUCCESS : ::RtlNtStatusToDosError(status);
+}
 
 // KEY_INFORMATION_CLASS::KeyNameInformation: the key's full name.
 constexpr ULONG kKeyNameInformation = 3;
 // OBJECT_INFORMATION_CLASS::ObjectNameInformation.
-constexpr ULONG kObjectNameInformation = 1;
-
-struct CountedString {  // UNICODE_STRING
-  USHORT length;        // bytes
-  USHORT maximum_length;
-  WCHAR* buffer;
-};
+constexpr auto kObjectNameInformation = static_cast<OBJECT_INFORMATION_CLASS>(1);
 
 }  // namespace mur::platform::nt
 
 extern "C" {
+// A directory's entries, read through its handle (since Windows NT;
+// FileIdFullDirectoryInformation since Windows XP).
+NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apc_routine, PVOID apc_context,
+                                    PIO_STATUS_BLOCK io, PVOID buffer, ULONG length,
+                                    FILE_INFORMATION_CLASS information_class, BOOLEAN single_entry,
+                                    PUNICODE_STRING file_name, BOOLEAN restart_scan);
 // The full name (KEY_NAME_INFORMATION: ULONG byte length, then the UTF-16
 // name, not terminated) and other facts of an open key.
-__declspec(dllimport) LONG NTAPI NtQueryKey(HANDLE key, ULONG info_class, PVOID info, ULONG length,
-                                            PULONG result_length);
+NTSTATUS NTAPI NtQueryKey(HANDLE key, ULONG info_class, PVOID info, ULONG length, PULONG result_length);
 // Marks the key behind `key` deleted (it goes when its last handle closes);
 // fails for a key that has subkeys.
-__declspec(dllimport) LONG NTAPI NtDeleteKey(HANDLE key);
-// Object facts; ObjectNameInformation gives a UNICODE_STRING followed by the name.
-__declspec(dllimport) LONG NTAPI NtQueryObject(HANDLE handle, ULONG info_class, PVOID info, ULONG length,
-                                               PULONG result_length);
+NTSTATUS NTAPI NtDeleteKey(HANDLE key);
 // Stores a value's type and bytes exactly as given.
-__declspec(dllimport) LONG NTAPI NtSetValueKey(HANDLE key, mur::platform::nt::CountedString* name, ULONG title_index,
-                                               ULONG type, PVOID data, ULONG size);
-__declspec(dllimport) ULONG NTAPI RtlNtStatusToDosError(LONG status);
+NTSTATUS NTAPI NtSetValueKey(HANDLE key, PUNICODE_STRING name, ULONG title_index, ULONG type, PVOID data,
+                             ULONG size);
 // Upper case of one UTF-16 unit, by the table the registry folds names with.
-__declspec(dllimport) WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR c);
+WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR c);
 }

@@ -30,8 +30,6 @@ REGSAM Mask(KeyAccess access) {
 // deletes what it created).
 constexpr REGSAM kCreatedMask = KEY_READ | KEY_WRITE | DELETE;
 
-DWORD FromStatus(nt::Status status) { return ::RtlNtStatusToDosError(status); }
-
 // Takes ownership of a key that the registry just opened for us.
 DWORD Own(LONG result, HKEY h, UniqueKey* key) {
   if (result != ERROR_SUCCESS) return static_cast<DWORD>(result);
@@ -58,10 +56,10 @@ DWORD QueryObjectName(HKEY key, text::Wide* name) {
     if (!info.Resize(size / sizeof(ULONG_PTR) + 1)) return ERROR_NOT_ENOUGH_MEMORY;
     const ULONG capacity = static_cast<ULONG>(info.size() * sizeof(ULONG_PTR));
     ULONG needed = 0;
-    const nt::Status status = ::NtQueryObject(key, nt::kObjectNameInformation, info.data(), capacity, &needed);
+    const NTSTATUS status = ::NtQueryObject(key, nt::kObjectNameInformation, info.data(), capacity, &needed);
     if (status == nt::kSuccess) {
-      const auto* counted = reinterpret_cast<const nt::CountedString*>(info.data());
-      return name->Assign(counted->buffer, counted->length / sizeof(wchar_t)) ? ERROR_SUCCESS
+      const auto* counted = reinterpret_cast<const UNICODE_STRING*>(info.data());
+      return name->Assign(counted->Buffer, counted->Length / sizeof(wchar_t)) ? ERROR_SUCCESS
                                                                               : ERROR_NOT_ENOUGH_MEMORY;
     }
     if ((status == nt::kBufferOverflow || status == nt::kBufferTooSmall || status == nt::kInfoLengthMismatch) &&
@@ -69,7 +67,7 @@ DWORD QueryObjectName(HKEY key, text::Wide* name) {
       size = needed > capacity ? needed : capacity * 2;
       continue;
     }
-    return FromStatus(status);
+    return nt::ToWin32(status);
   }
 }
 
@@ -124,8 +122,8 @@ DWORD CreateKey(HKEY parent, const wchar_t* name, UniqueKey* key, bool* created)
 DWORD DeleteKey(HKEY key) {
   unsigned long armed = 0;
   if (seam::Tripped(seam::kRegDeleteKey, &armed)) return armed;
-  const nt::Status status = ::NtDeleteKey(key);
-  return status == nt::kSuccess ? ERROR_SUCCESS : FromStatus(status);
+  const NTSTATUS status = ::NtDeleteKey(key);
+  return nt::ToWin32(status);
 }
 
 // KeyNameInformation is documented from Windows Vista on; a system that does
@@ -142,7 +140,7 @@ DWORD QueryKeyName(HKEY key, text::Wide* name) {
     ULONG needed = 0;
     DWORD error = 0;
     if (!seam::Tripped(seam::kRegQueryKeyName, &error)) {
-      const nt::Status status = ::NtQueryKey(key, nt::kKeyNameInformation, info.data(), capacity, &needed);
+      const NTSTATUS status = ::NtQueryKey(key, nt::kKeyNameInformation, info.data(), capacity, &needed);
       if (status == nt::kSuccess) {
         // KEY_NAME_INFORMATION: the name's length in bytes, then the name.
         const ULONG bytes = info[0];
@@ -155,7 +153,7 @@ DWORD QueryKeyName(HKEY key, text::Wide* name) {
         size = needed > capacity ? needed : capacity * 2;
         continue;
       }
-      error = FromStatus(status);
+      error = nt::ToWin32(status);
     }
     if (error == ERROR_INVALID_PARAMETER) return QueryObjectName(key, name);
     return error;
@@ -223,13 +221,13 @@ DWORD SetValue(HKEY key, const ValueRef& value) {
   if (seam::Tripped(seam::kRegSetValue, &armed)) return armed;
   const std::size_t length = value.name_length;
   if (length > 0xFFFE / sizeof(wchar_t)) return ERROR_INVALID_PARAMETER;
-  nt::CountedString name;
-  name.length = static_cast<USHORT>(length * sizeof(wchar_t));
-  name.maximum_length = name.length;
-  name.buffer = const_cast<wchar_t*>(value.name);
-  const nt::Status status =
+  UNICODE_STRING name;
+  name.Length = static_cast<USHORT>(length * sizeof(wchar_t));
+  name.MaximumLength = name.Length;
+  name.Buffer = const_cast<wchar_t*>(value.name);
+  const NTSTATUS status =
       ::NtSetValueKey(key, &name, 0, value.type, const_cast<BYTE*>(value.data), value.size);
-  return status == nt::kSuccess ? ERROR_SUCCESS : FromStatus(status);
+  return nt::ToWin32(status);
 }
 
 DWORD EnumKey(HKEY key, DWORD index, EnumBuffers* buffers, const wchar_t** name) {

@@ -38,7 +38,7 @@ bool AllocationFails() {
 
 constexpr Hooks kHooks{Trip, Opened, Closed};
 
-void Reset() {
+void ResetCounts() {
   g_armed_op = 0;
   g_armed_nth = 0;
   for (auto& c : g_calls) c = 0;
@@ -64,13 +64,18 @@ extern "C" {
 // fail with `error`. Resets every call counter.
 void WINAPI MURSeam_Arm(int op, int nth, DWORD error) {
   if (!Valid(op)) return;
-  Reset();
+  ResetCounts();
   g_armed_error = error;
   g_armed_nth = nth;
   g_armed_op = op;
 }
 
-void WINAPI MURSeam_Reset() { Reset(); }
+// Disarms, ends every delay and resets every call counter.
+void WINAPI MURSeam_Reset() {
+  ResetCounts();
+  g_delay_op = 0;
+  g_delay_ms = 0;
+}
 
 // Every call of `op` waits `milliseconds` first; 0 ends the waiting.
 void WINAPI MURSeam_Delay(int op, DWORD milliseconds) {

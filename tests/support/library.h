@@ -18,6 +18,7 @@ using SeedFn = decltype(&MUR_CsMakeUserinfoFile);
 
 // The seam controls of MUR_seam.dll.
 using SeamArmFn = void(WINAPI*)(int, int, DWORD);
+using SeamDelayFn = void(WINAPI*)(int, DWORD);
 using SeamResetFn = void(WINAPI*)();
 using SeamCountFn = int(WINAPI*)(int);
 using SeamLiveFn = int(WINAPI*)();

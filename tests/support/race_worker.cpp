@@ -19,6 +19,7 @@
 #include "mur.h"
 #include "platform/seam.h"
 #include "support/handles.h"
+#include "support/library.h"
 
 int main(int argc, char** argv) {
   if (argc != 6) {
@@ -29,7 +30,7 @@ int main(int argc, char** argv) {
   auto proc = [&](const char* name) {
     return dll ? reinterpret_cast<void*>(::GetProcAddress(dll.get(), name)) : nullptr;
   };
-  auto delay = reinterpret_cast<void(WINAPI*)(int, DWORD)>(proc("MURSeam_Delay"));
+  auto delay = reinterpret_cast<murtest::SeamDelayFn>(proc("MURSeam_Delay"));
   if (delay) delay(mur::platform::seam::kWriteFile, 1);
   auto seed = reinterpret_cast<decltype(&MUR_CsMakeUserinfoFile)>(proc(argv[1]));
   const std::string tag = argv[5];

@@ -13,6 +13,11 @@ struct Seam {
   static void Arm(seam::Op op, int nth, DWORD error) {
     MurSeam().Get<SeamArmFn>("MURSeam_Arm")(op, nth, error);
   }
+  // Every call of `op` waits `milliseconds` first (0: no wait).
+  static void Delay(seam::Op op, DWORD milliseconds) {
+    MurSeam().Get<SeamDelayFn>("MURSeam_Delay")(op, milliseconds);
+  }
+  // Disarms, ends every delay and resets the call counters.
   static void Reset() { MurSeam().Get<SeamResetFn>("MURSeam_Reset")(); }
   static int Calls(seam::Op op) { return MurSeam().Get<SeamCountFn>("MURSeam_Calls")(op); }
   static int LiveHandles() { return MurSeam().Get<SeamLiveFn>("MURSeam_LiveHandles")(); }

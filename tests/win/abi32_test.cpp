@@ -104,7 +104,7 @@ TEST(Abi32, AMistypedCallIsSeenAsAnImbalance) {
 }
 #endif
 
-using CopyFn = int(WINAPI*)(HKEY, const char*, const char*, int);
+using CopyFn = decltype(&MUR_CopyRegistarInfo);
 
 // The roots as the integers a setup script hands over.
 TEST(Abi32, PredefinedRootsAsTheirHandleValues) {

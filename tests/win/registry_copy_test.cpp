@@ -15,7 +15,7 @@
 namespace murtest {
 namespace {
 
-using CopyFn = int(WINAPI*)(HKEY, const char*, const char*, int);
+using CopyFn = decltype(&MUR_CopyRegistarInfo);
 
 int Copy(const Library& lib, HKEY root, const std::string& src, const std::string& dst, int move) {
   return lib.Get<CopyFn>("MUR_CopyRegistarInfo")(root, src.c_str(), dst.c_str(), move);

@@ -17,9 +17,8 @@
 namespace murtest {
 namespace {
 
-using RemoveFn = int(WINAPI*)(const char*);
 
-int Remove(const Library& lib, const char* dir) { return lib.Get<RemoveFn>("MUR_RemoveFiles")(dir); }
+int Remove(const Library& lib, const char* dir) { return MUR_CALL(lib, MUR_RemoveFiles)(dir); }
 
 using Paths = std::vector<std::string>;
 
@@ -495,8 +494,6 @@ class RemoveTreeRace : public SeamTest {};
 // byte, and so does the renamed directory.
 TEST_F(RemoveTreeRace, DirectorySwappedForALinkMidwayIsNotFollowed) {
   if (!RunningUnderWine()) GTEST_SKIP() << "Unix symbolic links are made under Wine only";
-  using DelayFn = void(WINAPI*)(int, DWORD);
-  const auto delay = MurSeam().Get<DelayFn>("MURSeam_Delay");
   ScratchDir scratch(false);
   const std::string outside = scratch.path() + "\\outside";
   const std::string root = scratch.path() + "\\tree";
@@ -509,7 +506,7 @@ TEST_F(RemoveTreeRace, DirectorySwappedForALinkMidwayIsNotFollowed) {
 
   // Every directory open waits: first the top's, then the subdirectory's,
   // by which time the top has been listed.
-  delay(seam::kOpenChildDirectory, 2500);
+  Seam::Delay(seam::kOpenChildDirectory, 2500);
   int result = -1;
   std::thread removal([&] { result = Remove(MurSeam(), root.c_str()); });
   while (Seam::Calls(seam::kOpenChildDirectory) < 1) ::Sleep(10);
@@ -522,7 +519,7 @@ TEST_F(RemoveTreeRace, DirectorySwappedForALinkMidwayIsNotFollowed) {
       },
       root + "\\sub");
   removal.join();
-  delay(seam::kOpenChildDirectory, 0);
+  Seam::Delay(seam::kOpenChildDirectory, 0);
   ASSERT_TRUE(swapped);
   EXPECT_EQ(2, Seam::Calls(seam::kOpenChildDirectory));  // the swap came before the second open
 
