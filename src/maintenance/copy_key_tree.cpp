@@ -126,6 +126,28 @@ class KeyStack {
   text::Buffer<HKEY> keys_;
 };
 
+// The source's full name, against which every key that the copy writes to is
+// checked: creating or opening a destination subkey follows a registry link,
+// and one inside the destination may lead back into the source (or, dangling,
+// create a key there). A copy that would write into its source stops with
+// ERROR_INVALID_PARAMETER before it writes.
+class SourceGuard {
+ public:
+  explicit SourceGuard(std::wstring_view source_name) : source_name_(source_name) {}
+
+  DWORD Check(HKEY destination) {
+    const DWORD result = platform::QueryKeyName(destination, &name_);
+    if (result != kSuccess) return result;
+    return Relate(source_name_, name_.view(), platform::UpcaseKeyNameUnit, nullptr) == KeyRelation::kUnrelated
+               ? kSuccess
+               : ERROR_INVALID_PARAMETER;
+  }
+
+ private:
+  std::wstring_view source_name_;
+  text::Wide name_;
+};
+
 // Copies the values of `source` into `destination`; *subkeys is the number of
 // subkeys of `source`.
 DWORD CopyValues(HKEY source, HKEY destination, EnumBuffers* buffers, DWORD* subkeys) {
@@ -146,10 +168,11 @@ DWORD CopyValues(HKEY source, HKEY destination, EnumBuffers* buffers, DWORD* sub
 
 // Copies every value, then every subkey at any depth, of `source` into
 // `destination`, parents before children; each subkey of the destination
-// that does not exist is created and handed to `created`. Stops at the first
+// that does not exist is created and handed to `created`, and every one is
+// checked by `guard` before anything is written to it. Stops at the first
 // error; a source deeper than the registry can hold (a link that leads back
 // into it) gives ERROR_CANT_RESOLVE_FILENAME.
-DWORD CopyTree(HKEY source, HKEY destination, CreatedKeys* created) {
+DWORD CopyTree(HKEY source, HKEY destination, CreatedKeys* created, SourceGuard* guard) {
   EnumBuffers buffers;
   DWORD subkeys = 0;
   DWORD result = CopyValues(source, destination, &buffers, &subkeys);
@@ -181,6 +204,8 @@ DWORD CopyTree(HKEY source, HKEY destination, CreatedKeys* created) {
       result = created->Add(&child_destination);
       if (result != kSuccess) return result;
     }
+    result = guard->Check(destination_child);
+    if (result != kSuccess) return result;
     result = CopyValues(child_source.get(), destination_child, &buffers, &subkeys);
     if (result != kSuccess) return result;
     if (subkeys == 0) continue;  // a leaf: done with it here
@@ -276,10 +301,11 @@ DWORD CheckOverlap(HKEY source, std::wstring_view source_name, std::wstring_view
 }
 
 // Creates the components of `missing` one at a time below `*key` (open to
-// create subkeys), handing each key created to `created`; *key ends as the
-// last key of the path when that one existed already, *destination as the
-// last key either way.
-DWORD CreateMissing(UniqueKey* key, std::wstring_view missing, CreatedKeys* created, HKEY* destination) {
+// create subkeys), handing each key created to `created` and checking each
+// with `guard`; *key ends as the last key of the path when that one existed
+// already, *destination as the last key either way.
+DWORD CreateMissing(UniqueKey* key, std::wstring_view missing, CreatedKeys* created, SourceGuard* guard,
+                    HKEY* destination) {
   *destination = key->get();
   KeyPathComponents parts(missing);
   std::wstring_view part;
@@ -299,6 +325,8 @@ DWORD CreateMissing(UniqueKey* key, std::wstring_view missing, CreatedKeys* crea
       *key = std::move(child);
       *destination = key->get();
     }
+    result = guard->Check(*destination);
+    if (result != kSuccess) return result;
   }
   return kSuccess;
 }
@@ -318,13 +346,13 @@ DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destinat
   UniqueKey source_key, deletion_key;
   DWORD result = platform::OpenKey(root, source_path.data(), KeyAccess::kRead, &source_key);
   if (result != kSuccess) return result;
+  // A source that may be read but not deleted is still copied; its deletion
+  // then reports the denial and deletes nothing below it either.
+  DWORD deletion_denied = kSuccess;
   if (move) {
     result = platform::OpenKeyNoFollow(root, source_path.data(), KeyAccess::kReadDelete, &deletion_key);
-    // A source that may be read but not deleted is still copied; its
-    // deletion then reports the denial.
-    if (result == ERROR_ACCESS_DENIED)
-      result = platform::OpenKeyNoFollow(root, source_path.data(), KeyAccess::kRead, &deletion_key);
-    if (result != kSuccess) return result;
+    if (result == ERROR_ACCESS_DENIED) deletion_denied = result;
+    if (result != kSuccess && result != ERROR_ACCESS_DENIED) return result;
   }
   text::Wide source_name;
   result = platform::QueryKeyName(source_key.get(), &source_name);
@@ -348,9 +376,10 @@ DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destinat
   if (result != kSuccess) return result;
   {
     CreatedKeys created;
+    SourceGuard guard(source_name.view());
     HKEY destination_key = nullptr;
-    result = CreateMissing(&writable, target.missing, &created, &destination_key);
-    if (result == kSuccess) result = CopyTree(source_key.get(), destination_key, &created);
+    result = CreateMissing(&writable, target.missing, &created, &guard, &destination_key);
+    if (result == kSuccess) result = CopyTree(source_key.get(), destination_key, &created, &guard);
     if (result != kSuccess) {
       created.Undo();
       return result;
@@ -358,8 +387,8 @@ DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destinat
   }  // every destination key closed before the source is deleted
   writable.reset();
   source_key.reset();
-  if (move) return DeleteTree(&deletion_key);
-  return kSuccess;
+  if (!move) return kSuccess;
+  return deletion_denied != kSuccess ? deletion_denied : DeleteTree(&deletion_key);
 }
 
 }  // namespace mur::maintenance

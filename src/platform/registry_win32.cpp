@@ -1,5 +1,8 @@
 #include "platform/registry.h"
 
+#include <cwchar>
+#include <string_view>
+
 #include "platform/ntdll.h"
 #include "platform/seam.h"
 
@@ -38,9 +41,14 @@ DWORD Own(LONG result, HKEY h, UniqueKey* key) {
   return ERROR_SUCCESS;
 }
 
+// The registry takes a path as one counted string: a longer one would be cut
+// to a leading part of it, which names another key.
+constexpr std::size_t kMaxPathUnits = 0xFFFE / sizeof(wchar_t) - 1;
+
 DWORD Open(HKEY parent, const wchar_t* path, DWORD options, KeyAccess access, UniqueKey* key) {
   key->reset();
   if (!path || !*path) return ERROR_INVALID_PARAMETER;
+  if (std::wcslen(path) > kMaxPathUnits) return ERROR_FILENAME_EXCED_RANGE;
   unsigned long armed = 0;
   if (seam::Tripped(seam::kRegOpenKey, &armed)) return armed;
   HKEY h = nullptr;
@@ -58,7 +66,13 @@ DWORD QueryObjectName(HKEY key, text::Wide* name) {
     ULONG needed = 0;
     const NTSTATUS status = ::NtQueryObject(key, nt::kObjectNameInformation, info.data(), capacity, &needed);
     if (status == nt::kSuccess) {
+      // The counted string's text must lie inside what was filled in.
       const auto* counted = reinterpret_cast<const UNICODE_STRING*>(info.data());
+      const auto* begin = reinterpret_cast<const char*>(info.data());
+      const auto* text = reinterpret_cast<const char*>(counted->Buffer);
+      if (counted->Length == 0 || !text || text < begin + sizeof(UNICODE_STRING) ||
+          text > begin + capacity || counted->Length > begin + capacity - text)
+        return ERROR_INVALID_DATA;
       return name->Assign(counted->Buffer, counted->Length / sizeof(wchar_t)) ? ERROR_SUCCESS
                                                                               : ERROR_NOT_ENOUGH_MEMORY;
     }
@@ -69,6 +83,15 @@ DWORD QueryObjectName(HKEY key, text::Wide* name) {
     }
     return nt::ToWin32(status);
   }
+}
+
+// Whether `name` is a key's full name: it starts at \REGISTRY\.
+bool IsFullKeyName(std::wstring_view name) {
+  static constexpr std::wstring_view kRoot = L"\\REGISTRY\\";
+  if (name.size() <= kRoot.size()) return false;
+  for (std::size_t i = 0; i < kRoot.size(); ++i)
+    if (::RtlUpcaseUnicodeChar(name[i]) != kRoot[i]) return false;
+  return true;
 }
 
 }  // namespace
@@ -109,6 +132,7 @@ DWORD CreateKey(HKEY parent, const wchar_t* name, UniqueKey* key, bool* created)
   key->reset();
   *created = false;
   if (!name || !*name) return ERROR_INVALID_PARAMETER;
+  if (std::wcslen(name) > kMaxPathUnits) return ERROR_FILENAME_EXCED_RANGE;
   unsigned long armed = 0;
   if (seam::Tripped(seam::kRegCreateKey, &armed)) return armed;
   HKEY h = nullptr;
@@ -129,7 +153,8 @@ DWORD DeleteKey(HKEY key) {
 // KeyNameInformation is documented from Windows Vista on; a system that does
 // not know the class answers STATUS_INVALID_PARAMETER (or
 // STATUS_INVALID_INFO_CLASS), both ERROR_INVALID_PARAMETER, and the object
-// name, which every version gives, stands in.
+// name, which every version gives, stands in. So it does for an answer that
+// is not a full name (one that does not start at \REGISTRY\).
 DWORD QueryKeyName(HKEY key, text::Wide* name) {
   name->Clear();
   text::Buffer<ULONG> info;
@@ -145,9 +170,9 @@ DWORD QueryKeyName(HKEY key, text::Wide* name) {
         // KEY_NAME_INFORMATION: the name's length in bytes, then the name.
         const ULONG bytes = info[0];
         if (bytes > capacity - sizeof(ULONG)) return ERROR_INVALID_DATA;
-        return name->Assign(reinterpret_cast<const wchar_t*>(info.data() + 1), bytes / sizeof(wchar_t))
-                   ? ERROR_SUCCESS
-                   : ERROR_NOT_ENOUGH_MEMORY;
+        const std::wstring_view full(reinterpret_cast<const wchar_t*>(info.data() + 1), bytes / sizeof(wchar_t));
+        if (!IsFullKeyName(full)) return QueryObjectName(key, name);
+        return name->Assign(full) ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
       }
       if ((status == nt::kBufferOverflow || status == nt::kBufferTooSmall) && growths < kMaxGrowths) {
         size = needed > capacity ? needed : capacity * 2;
@@ -245,6 +270,9 @@ DWORD EnumKey(HKEY key, DWORD index, EnumBuffers* buffers, const wchar_t** name)
     }
     if (result != ERROR_SUCCESS) return static_cast<DWORD>(result);
     if (size >= buffers->subkey_name.size()) return ERROR_INVALID_DATA;
+    // A name is handed on zero-terminated: one holding a zero of its own
+    // (which only the native functions can make) would name another key.
+    if (std::wmemchr(buffers->subkey_name.data(), L'\0', size)) return ERROR_INVALID_NAME;
     buffers->subkey_name[size] = L'\0';
     *name = buffers->subkey_name.data();
     return ERROR_SUCCESS;

@@ -1,5 +1,7 @@
 #include "support/registry.h"
 
+#include <winternl.h>
+
 #include <atomic>
 #include <functional>
 #include <stdexcept>
@@ -171,11 +173,38 @@ bool CreateRegLink(HKEY root, const std::wstring& path, const std::wstring& targ
     *why = "the registry takes no SymbolicLinkValue (" + std::to_string(r) + ")";
     return false;
   }
-  if (!IsRegLink(root, path) || KeyFullName(root, path) != target_full_name) {
+  // A link to a key that does not exist (yet) cannot be followed to check.
+  HKEY through;
+  const bool resolves = ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &through) == ERROR_SUCCESS;
+  if (resolves) ::RegCloseKey(through);
+  if (!IsRegLink(root, path) || (resolves && KeyFullName(root, path) != target_full_name)) {
     DeleteRegTree(root, path);
     *why = "a link key does not lead to its target";
     return false;
   }
+  return true;
+}
+
+bool CreateRegKeyNative(HKEY root, const std::wstring& parent, const std::wstring& name, std::string* why) {
+  using NtCreateKeyFn = LONG(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, ULONG, PUNICODE_STRING, ULONG, PULONG);
+  HKEY parent_key;
+  if (::RegOpenKeyExW(root, parent.c_str(), 0, KEY_CREATE_SUB_KEY, &parent_key) != ERROR_SUCCESS) {
+    *why = "cannot open " + Utf8(parent);
+    return false;
+  }
+  std::wstring counted_name = name;
+  UNICODE_STRING counted{static_cast<USHORT>(counted_name.size() * sizeof(wchar_t)),
+                         static_cast<USHORT>(counted_name.size() * sizeof(wchar_t)), counted_name.data()};
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &counted, 0, parent_key, nullptr);
+  HANDLE key = nullptr;
+  const LONG status = Ntdll<NtCreateKeyFn>("NtCreateKey")(&key, KEY_ALL_ACCESS, &attributes, 0, nullptr, 0, nullptr);
+  ::RegCloseKey(parent_key);
+  if (status != 0) {
+    *why = "NtCreateKey refused a counted name (" + std::to_string(status) + ")";
+    return false;
+  }
+  ::RegCloseKey(static_cast<HKEY>(key));
   return true;
 }
 
@@ -188,22 +217,38 @@ bool IsRegLink(HKEY root, const std::wstring& path) {
   return r == ERROR_SUCCESS && type == REG_LINK;
 }
 
-void DeleteRegTree(HKEY root, const std::wstring& path) {
-  HKEY key;
-  if (::RegOpenKeyExW(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | DELETE, &key) != ERROR_SUCCESS) return;
+namespace {
+
+// Deletes the key behind `key` (open as itself, for reading and deletion) with
+// everything below it; each subkey opened by its counted name relative to its
+// parent, as itself, so that a name holding a zero or a link is handled as it
+// is. False when something stayed.
+bool DeleteTreeAt(HKEY key) {
+  using NtOpenKeyFn = LONG(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);
+  constexpr ULONG kOpenLink = 0x100;  // OBJ_OPENLINK
   std::vector<wchar_t> name(256);
   for (;;) {
     DWORD size = static_cast<DWORD>(name.size());
     if (::RegEnumKeyExW(key, 0, name.data(), &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    const std::wstring child = path + L"\\" + std::wstring(name.data(), size);
-    DeleteRegTree(root, child);
-    HKEY left;
-    if (::RegOpenKeyExW(root, child.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &left) == ERROR_SUCCESS) {
-      ::RegCloseKey(left);  // cannot be deleted: stop rather than loop
-      break;
-    }
+    UNICODE_STRING counted{static_cast<USHORT>(size * sizeof(wchar_t)), static_cast<USHORT>(size * sizeof(wchar_t)),
+                           name.data()};
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &counted, kOpenLink, key, nullptr);
+    HANDLE child = nullptr;
+    if (Ntdll<NtOpenKeyFn>("NtOpenKey")(&child, KEY_READ | DELETE, &attributes) != 0) return false;
+    const bool gone = DeleteTreeAt(static_cast<HKEY>(child));
+    ::RegCloseKey(static_cast<HKEY>(child));
+    if (!gone) return false;  // stop rather than meet it again
   }
-  Ntdll<NtDeleteKeyFn>("NtDeleteKey")(key);
+  return Ntdll<NtDeleteKeyFn>("NtDeleteKey")(key) == 0;
+}
+
+}  // namespace
+
+void DeleteRegTree(HKEY root, const std::wstring& path) {
+  HKEY key;
+  if (::RegOpenKeyExW(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | DELETE, &key) != ERROR_SUCCESS) return;
+  DeleteTreeAt(key);
   ::RegCloseKey(key);
 }
 

@@ -71,6 +71,10 @@ std::wstring KeyFullName(HKEY root, const std::wstring& path);
 // Creates root\path as a link to the key of that full name; false (with the
 // reason in *why) when the registry does not make links.
 bool CreateRegLink(HKEY root, const std::wstring& path, const std::wstring& target_full_name, std::string* why);
+// Creates the key `name` under root\parent through the native function, which
+// takes a counted name: one holding a zero unit too. False (with the reason
+// in *why) when it cannot.
+bool CreateRegKeyNative(HKEY root, const std::wstring& parent, const std::wstring& name, std::string* why);
 // True when root\path is a link key itself.
 bool IsRegLink(HKEY root, const std::wstring& path);
 // Deletes root\path with everything below it, a link as the link.
