@@ -10,7 +10,7 @@ unsigned long HandleTraits::Close(HANDLE handle) {
   const DWORD error = closed ? ERROR_SUCCESS : ::GetLastError();
   seam::Closed();
   unsigned long armed = 0;
-  if (seam::Tripped(seam::kCloseFile, &armed)) return armed;
+  if (seam::Tripped(seam::kCloseHandle, &armed)) return armed;
   return error;
 }
 

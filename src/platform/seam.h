@@ -16,7 +16,7 @@ enum Op : int {
   kFileSize,
   kWriteFile,
   kReadFile,
-  kCloseFile,
+  kCloseHandle,  // the close of a file's or a directory's handle
   // Directory tree removal (platform/directory.h).
   kFullPath = 10,          // FullPath
   kOpenDirectoryPath,      // OpenDirectoryForListing, the one open by path
@@ -49,13 +49,10 @@ struct Hooks {
   void (*closed)();
 };
 
-// Null unless the seam controls are linked in.
+// Null unless the seam controls are linked in (seam.cpp holds it).
 extern const Hooks* g_hooks;
 
 inline bool Tripped(Op op, unsigned long* error) { return g_hooks && g_hooks->trip(op, error); }
-// Tripped() for calls that report failure through the last-error code: sets
-// that code when this call is the armed one.
-bool TrippedSettingLastError(Op op);
 
 // Bookkeeping of the handles that the platform's owners hold.
 inline void Opened() {

@@ -61,9 +61,10 @@ using namespace mur::platform::seam;
 extern "C" {
 
 // Makes call number `nth` (counted from 1 after this call) of operation `op`
-// fail with `error`. Resets every call counter.
+// fail with `error`, which must not be 0 (ERROR_SUCCESS would fail nothing).
+// Resets every call counter.
 void WINAPI MURSeam_Arm(int op, int nth, DWORD error) {
-  if (!Valid(op)) return;
+  if (!Valid(op) || error == ERROR_SUCCESS) return;
   ResetCounts();
   g_armed_error = error;
   g_armed_nth = nth;

@@ -75,10 +75,11 @@ class Buffer {
     return true;
   }
 
-  // New values are zero.
+  // New values are zero. Growing past the room there is takes at least twice
+  // that room, so that growing a step at a time costs linear time.
   [[nodiscard]] bool Resize(std::size_t n) {
     if (n > size_) {
-      if (!Reserve(n)) return false;
+      if (!Reserve(n > capacity_ ? Grown(n) : n)) return false;
       std::memset(static_cast<void*>(data_ + size_), 0, (n - size_) * sizeof(T));
       size_ = n;
       data_[size_] = T();

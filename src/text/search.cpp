@@ -1,5 +1,6 @@
 #include "text/search.h"
 
+#include <atomic>
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -47,12 +48,14 @@ bool HaveSse2() {
 #else
   // 32-bit builds also run on processors without SSE2. Asked once; a second
   // thread that asks at the same time stores the same answer.
-  static int have = -1;
-  if (have < 0) {
+  static std::atomic<int> have{-1};
+  int answer = have.load(std::memory_order_relaxed);
+  if (answer < 0) {
     __builtin_cpu_init();
-    have = __builtin_cpu_supports("sse2") != 0;
+    answer = __builtin_cpu_supports("sse2") != 0;
+    have.store(answer, std::memory_order_relaxed);
   }
-  return have != 0;
+  return answer != 0;
 #endif
 }
 #endif

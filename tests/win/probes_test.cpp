@@ -127,7 +127,7 @@ TEST_F(ProbeFaults, FailingSizeOrReadGivesTheFailureValueAndClosesTheFile) {
   ScratchDir dir(false);
   WriteAll(dir.path() + "\\TALVINORE.INI", "ACCESS_MODE 2");
   WriteAll(dir.path() + "\\version.txt", "Ver 1.2");
-  for (seam::Op op : {seam::kOpenFile, seam::kFileSize, seam::kReadFile, seam::kCloseFile}) {
+  for (seam::Op op : {seam::kOpenFile, seam::kFileSize, seam::kReadFile, seam::kCloseHandle}) {
     SCOPED_TRACE(op);
     Seam::Arm(op, 1, ERROR_READ_FAULT);
     EXPECT_EQ(0, AccessMode(MurSeam(), dir.path()));

@@ -96,16 +96,16 @@ TEST_F(RecordFaults, FailingCloseTurnsTheResultIntoFailure) {
     SCOPED_TRACE(store.label);
     for (int nth : {1, 2}) {  // the data file's close, the index file's close
       ScratchDir dir;
-      Seam::Arm(seam::kCloseFile, nth, ERROR_WRITE_FAULT);
+      Seam::Arm(seam::kCloseHandle, nth, ERROR_WRITE_FAULT);
       EXPECT_EQ(0, Seed(store, dir.path(), "abc"));
-      EXPECT_EQ(nth, Seam::Calls(seam::kCloseFile));
+      EXPECT_EQ(nth, Seam::Calls(seam::kCloseHandle));
       ExpectAllClosed(dir, store);
     }
     // The close of a store that is already there.
     ScratchDir dir;
     WriteAll(dir.data(store.data_file), "present");
     WriteAll(dir.data(store.index_file), "present");
-    Seam::Arm(seam::kCloseFile, 1, ERROR_WRITE_FAULT);
+    Seam::Arm(seam::kCloseHandle, 1, ERROR_WRITE_FAULT);
     EXPECT_EQ(0, Seed(store, dir.path(), "abc"));
     ExpectAllClosed(dir, store);
     EXPECT_EQ("present", ReadAll(dir.data(store.data_file)));

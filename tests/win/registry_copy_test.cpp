@@ -576,7 +576,7 @@ TEST_F(RegistryCopyFaults, ExhaustedMemoryIsUndoneLikeAnyFailure) {
     FillSource(t, t.path("src"));
     const RegSnapshot tree = Snapshot(t.root(), t.path());
     const RegSnapshot source = Snapshot(t.root(), t.path("src"));
-    Seam::Arm(seam::kAllocate, nth, 0);
+    Seam::Arm(seam::kAllocate, nth, ERROR_NOT_ENOUGH_MEMORY);
     const int result = Copy(MurSeam(), t.root(), t.path("src"), t.path("New\\Deeper\\Dst"), 1);
     EXPECT_EQ(0, Seam::LiveHandles());
     if (result == 0) {

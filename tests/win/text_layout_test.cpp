@@ -129,7 +129,7 @@ TEST_F(TextLayoutFaults, FailingOpenSizeWriteOrCloseGivesZeroAndClosesTheFile) {
   };
   for (const TextStore* store : {&kUser, &kSection}) {
     for (const Fault f : {Fault{seam::kOpenFile, false}, Fault{seam::kFileSize, false},
-                          Fault{seam::kWriteFile, false}, Fault{seam::kCloseFile, true}}) {
+                          Fault{seam::kWriteFile, false}, Fault{seam::kCloseHandle, true}}) {
       SCOPED_TRACE(std::string(store->label) + " op " + std::to_string(f.op));
       ScratchDir dir;
       Seam::Arm(f.op, 1, ERROR_DISK_FULL);
