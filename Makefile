@@ -41,7 +41,10 @@ fuzz: build-native
 	  mkdir -p build/native/fuzz-artifacts; \
 	  build/native/fuzz_$$rule -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -print_final_stats=1 \
 	    -artifact_prefix=build/native/fuzz-artifacts/$$rule- \
-	    -dict=tests/fuzz/text_rules.dict build/native/fuzz-corpus/$$rule tests/fuzz/seeds 2>&1 | tail -3 || exit 1; \
+	    -dict=tests/fuzz/text_rules.dict build/native/fuzz-corpus/$$rule tests/fuzz/seeds \
+	    >build/native/fuzz-$$rule.log 2>&1; \
+	  found=$$?; tail -3 build/native/fuzz-$$rule.log; \
+	  [ $$found -eq 0 ] || { echo "fuzz_$$rule failed ($$found): build/native/fuzz-$$rule.log"; exit 1; }; \
 	done
 
 screenshot: build-win64

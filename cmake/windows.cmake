@@ -41,6 +41,9 @@ foreach(dll MUR MUR_seam)
   target_link_options(${dll} PRIVATE ${MUR_STATIC_LINK} -s -Wl,--kill-at -Wl,--enable-stdcall-fixup
     -Wl,--gc-sections -Wl,-Map,${CMAKE_BINARY_DIR}/${dll}.map)
 endforeach()
+# The public header ships beside the library it declares.
+add_custom_command(TARGET MUR POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/include/mur.h $<TARGET_FILE_DIR:MUR>/mur.h)
 
 # murhost: calls the library as a setup script's host does.
 add_executable(murhost

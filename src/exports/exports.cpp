@@ -17,6 +17,10 @@ using mur::exports::WithWidePath;
 using mur::store::StoreKind;
 using mur::store::TextStore;
 
+// Defined with C linkage, as mur.h declares them: a definition whose
+// signature differs from its declaration does not compile.
+extern "C" {
+
 int WINAPI MUR_CsMakeUserinfoFile(const char* product_dir, const char* user_name) {
   return WithWidePath(product_dir, 0, [&](std::wstring_view dir) {
     return mur::store::SeedRecordStore(StoreKind::kUser, dir, NarrowArg(user_name));
@@ -68,3 +72,5 @@ int WINAPI MUR_CopyRegistarInfo(HKEY root, const char* source, const char* desti
   return static_cast<int>(
       mur::maintenance::CopyRegistryTree(root, source_path.c_str(), destination_path.c_str(), move_flag));
 }
+
+}  // extern "C"
