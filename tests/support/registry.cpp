@@ -6,6 +6,8 @@
 #include <functional>
 #include <stdexcept>
 
+#include "support/handles.h"
+
 namespace murtest {
 namespace {
 
@@ -27,10 +29,18 @@ std::string Utf8(const std::wstring& w) {
   return s;
 }
 
-HKEY CreateW(HKEY root, const std::wstring& path, DWORD options = REG_OPTION_NON_VOLATILE) {
-  HKEY key;
-  const LONG r = ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+Key CreateW(HKEY root, const std::wstring& path, DWORD options = REG_OPTION_NON_VOLATILE) {
+  Key key;
+  const LONG r = ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
   if (r != ERROR_SUCCESS) throw std::runtime_error("cannot create key " + Utf8(path) + ": " + std::to_string(r));
+  return key;
+}
+
+Key CreateA(HKEY root, const std::string& path) {
+  Key key;
+  if (::RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key.put(),
+                        nullptr) != ERROR_SUCCESS)
+    throw std::runtime_error("cannot create key " + path);
   return key;
 }
 
@@ -57,38 +67,27 @@ std::wstring TestKey::wpath(const std::wstring& sub) const {
   return sub.empty() ? base : base + L"\\" + sub;
 }
 
-void CreateRegKey(HKEY root, const std::string& path) {
-  HKEY key;
-  if (::RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS)
-    throw std::runtime_error("cannot create key " + path);
-  ::RegCloseKey(key);
-}
+void CreateRegKey(HKEY root, const std::string& path) { CreateA(root, path); }
 
-void CreateRegKey(HKEY root, const std::wstring& path) { ::RegCloseKey(CreateW(root, path)); }
+void CreateRegKey(HKEY root, const std::wstring& path) { CreateW(root, path); }
 
 void SetRegValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
                  const std::vector<BYTE>& data) {
-  HKEY key;
-  if (::RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS)
-    throw std::runtime_error("cannot create key " + path);
-  const LONG r = ::RegSetValueExA(key, name.c_str(), 0, type, data.empty() ? nullptr : data.data(),
+  const Key key = CreateA(root, path);
+  const LONG r = ::RegSetValueExA(key.get(), name.c_str(), 0, type, data.empty() ? nullptr : data.data(),
                                   static_cast<DWORD>(data.size()));
-  ::RegCloseKey(key);
   if (r != ERROR_SUCCESS) throw std::runtime_error("cannot set " + name);
 }
 
 void SetRegValue(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type,
                  const std::vector<BYTE>& data) {
-  const HKEY key = CreateW(root, path);
+  const Key key = CreateW(root, path);
   // RegSetValueEx would add a terminator to string data that lacks one when
   // the memory after it holds a zero: a copy with a nonzero tail keeps the
   // data as given.
   std::vector<BYTE> padded(data);
   padded.insert(padded.end(), {0xFF, 0xFF, 0xFF, 0xFF});
-  const LONG r = ::RegSetValueExW(key, name.c_str(), 0, type, padded.data(), static_cast<DWORD>(data.size()));
-  ::RegCloseKey(key);
+  const LONG r = ::RegSetValueExW(key.get(), name.c_str(), 0, type, padded.data(), static_cast<DWORD>(data.size()));
   if (r != ERROR_SUCCESS) throw std::runtime_error("cannot set " + Utf8(name));
 }
 
@@ -105,10 +104,8 @@ void SetRegString(HKEY root, const std::wstring& path, const std::wstring& name,
 bool RegKeyExists(HKEY root, const std::string& path) { return RegKeyExists(root, FromSystem(path)); }
 
 bool RegKeyExists(HKEY root, const std::wstring& path) {
-  HKEY key;
-  if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  ::RegCloseKey(key);
-  return true;
+  Key key;
+  return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
 RegSnapshot Snapshot(HKEY root, const std::string& path) { return Snapshot(root, FromSystem(path)); }
@@ -116,15 +113,15 @@ RegSnapshot Snapshot(HKEY root, const std::string& path) { return Snapshot(root,
 RegSnapshot Snapshot(HKEY root, const std::wstring& path) {
   RegSnapshot snap;
   std::function<void(const std::wstring&)> walk = [&](const std::wstring& rel) {
-    HKEY key;
+    Key key;
     const std::wstring full = rel.empty() ? path : path + L"\\" + rel;
-    if (::RegOpenKeyExW(root, full.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    if (::RegOpenKeyExW(root, full.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;
     auto& values = snap[rel];
     std::vector<wchar_t> name(32768);
     std::vector<BYTE> data(1 << 20);
     for (DWORD i = 0;; ++i) {
       DWORD name_size = static_cast<DWORD>(name.size()), data_size = static_cast<DWORD>(data.size()), type = 0;
-      if (::RegEnumValueW(key, i, name.data(), &name_size, nullptr, &type, data.data(), &data_size) !=
+      if (::RegEnumValueW(key.get(), i, name.data(), &name_size, nullptr, &type, data.data(), &data_size) !=
           ERROR_SUCCESS)
         break;
       values[std::wstring(name.data(), name_size)] = {type,
@@ -133,10 +130,11 @@ RegSnapshot Snapshot(HKEY root, const std::wstring& path) {
     std::vector<std::wstring> children;
     for (DWORD i = 0;; ++i) {
       DWORD size = static_cast<DWORD>(name.size());
-      if (::RegEnumKeyExW(key, i, name.data(), &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      if (::RegEnumKeyExW(key.get(), i, name.data(), &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        break;
       children.emplace_back(name.data(), size);
     }
-    ::RegCloseKey(key);
+    key.reset();
     for (const std::wstring& c : children) walk(rel.empty() ? c : rel + L"\\" + c);
   };
   walk(L"");
@@ -144,39 +142,36 @@ RegSnapshot Snapshot(HKEY root, const std::wstring& path) {
 }
 
 std::wstring KeyFullName(HKEY root, const std::wstring& path) {
-  HKEY key;
-  if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+  Key key;
+  if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
     throw std::runtime_error("cannot open " + Utf8(path));
   std::vector<ULONG> info(16384);
   ULONG got = 0;
-  const LONG status = Ntdll<NtQueryKeyFn>("NtQueryKey")(key, 3 /* KeyNameInformation */, info.data(),
+  const LONG status = Ntdll<NtQueryKeyFn>("NtQueryKey")(key.get(), 3 /* KeyNameInformation */, info.data(),
                                                         static_cast<ULONG>(info.size() * sizeof(ULONG)), &got);
-  ::RegCloseKey(key);
   if (status != 0) throw std::runtime_error("cannot query the name of " + Utf8(path));
   return std::wstring(reinterpret_cast<const wchar_t*>(info.data() + 1), info[0] / sizeof(wchar_t));
 }
 
 bool CreateRegLink(HKEY root, const std::wstring& path, const std::wstring& target_full_name, std::string* why) {
-  HKEY link;
+  Key link;
   LONG r = ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE | REG_OPTION_CREATE_LINK,
-                             KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link, nullptr);
+                             KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, link.put(), nullptr);
   if (r != ERROR_SUCCESS) {
     *why = "the registry makes no link key (RegCreateKeyEx with REG_OPTION_CREATE_LINK gave " + std::to_string(r) + ")";
     return false;
   }
   // The target's name without a terminator.
-  r = ::RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target_full_name.data()),
+  r = ::RegSetValueExW(link.get(), L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target_full_name.data()),
                        static_cast<DWORD>(target_full_name.size() * sizeof(wchar_t)));
-  ::RegCloseKey(link);
+  link.reset();
   if (r != ERROR_SUCCESS) {
     DeleteRegTree(root, path);
     *why = "the registry takes no SymbolicLinkValue (" + std::to_string(r) + ")";
     return false;
   }
   // A link to a key that does not exist (yet) cannot be followed to check.
-  HKEY through;
-  const bool resolves = ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &through) == ERROR_SUCCESS;
-  if (resolves) ::RegCloseKey(through);
+  const bool resolves = RegKeyExists(root, path);
   if (!IsRegLink(root, path) || (resolves && KeyFullName(root, path) != target_full_name)) {
     DeleteRegTree(root, path);
     *why = "a link key does not lead to its target";
@@ -187,8 +182,8 @@ bool CreateRegLink(HKEY root, const std::wstring& path, const std::wstring& targ
 
 bool CreateRegKeyNative(HKEY root, const std::wstring& parent, const std::wstring& name, std::string* why) {
   using NtCreateKeyFn = LONG(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, ULONG, PUNICODE_STRING, ULONG, PULONG);
-  HKEY parent_key;
-  if (::RegOpenKeyExW(root, parent.c_str(), 0, KEY_CREATE_SUB_KEY, &parent_key) != ERROR_SUCCESS) {
+  Key parent_key;
+  if (::RegOpenKeyExW(root, parent.c_str(), 0, KEY_CREATE_SUB_KEY, parent_key.put()) != ERROR_SUCCESS) {
     *why = "cannot open " + Utf8(parent);
     return false;
   }
@@ -196,24 +191,22 @@ bool CreateRegKeyNative(HKEY root, const std::wstring& parent, const std::wstrin
   UNICODE_STRING counted{static_cast<USHORT>(counted_name.size() * sizeof(wchar_t)),
                          static_cast<USHORT>(counted_name.size() * sizeof(wchar_t)), counted_name.data()};
   OBJECT_ATTRIBUTES attributes;
-  InitializeObjectAttributes(&attributes, &counted, 0, parent_key, nullptr);
-  HANDLE key = nullptr;
-  const LONG status = Ntdll<NtCreateKeyFn>("NtCreateKey")(&key, KEY_ALL_ACCESS, &attributes, 0, nullptr, 0, nullptr);
-  ::RegCloseKey(parent_key);
+  InitializeObjectAttributes(&attributes, &counted, 0, parent_key.get(), nullptr);
+  Key key;
+  const LONG status = Ntdll<NtCreateKeyFn>("NtCreateKey")(reinterpret_cast<PHANDLE>(key.put()), KEY_ALL_ACCESS,
+                                                          &attributes, 0, nullptr, 0, nullptr);
   if (status != 0) {
     *why = "NtCreateKey refused a counted name (" + std::to_string(status) + ")";
     return false;
   }
-  ::RegCloseKey(static_cast<HKEY>(key));
   return true;
 }
 
 bool IsRegLink(HKEY root, const std::wstring& path) {
-  HKEY key;
-  if (::RegOpenKeyExW(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  Key key;
+  if (::RegOpenKeyExW(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
   DWORD type = 0;
-  const LONG r = ::RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr);
-  ::RegCloseKey(key);
+  const LONG r = ::RegQueryValueExW(key.get(), L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr);
   return r == ERROR_SUCCESS && type == REG_LINK;
 }
 
@@ -234,11 +227,10 @@ bool DeleteTreeAt(HKEY key) {
                            name.data()};
     OBJECT_ATTRIBUTES attributes;
     InitializeObjectAttributes(&attributes, &counted, kOpenLink, key, nullptr);
-    HANDLE child = nullptr;
-    if (Ntdll<NtOpenKeyFn>("NtOpenKey")(&child, KEY_READ | DELETE, &attributes) != 0) return false;
-    const bool gone = DeleteTreeAt(static_cast<HKEY>(child));
-    ::RegCloseKey(static_cast<HKEY>(child));
-    if (!gone) return false;  // stop rather than meet it again
+    Key child;
+    if (Ntdll<NtOpenKeyFn>("NtOpenKey")(reinterpret_cast<PHANDLE>(child.put()), KEY_READ | DELETE, &attributes) != 0)
+      return false;
+    if (!DeleteTreeAt(child.get())) return false;  // stop rather than meet it again
   }
   return Ntdll<NtDeleteKeyFn>("NtDeleteKey")(key) == 0;
 }
@@ -246,10 +238,10 @@ bool DeleteTreeAt(HKEY key) {
 }  // namespace
 
 void DeleteRegTree(HKEY root, const std::wstring& path) {
-  HKEY key;
-  if (::RegOpenKeyExW(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | DELETE, &key) != ERROR_SUCCESS) return;
-  DeleteTreeAt(key);
-  ::RegCloseKey(key);
+  Key key;
+  if (::RegOpenKeyExW(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | DELETE, key.put()) != ERROR_SUCCESS)
+    return;
+  DeleteTreeAt(key.get());
 }
 
 std::vector<BYTE> Bytes(const std::string& s) { return std::vector<BYTE>(s.begin(), s.end()); }

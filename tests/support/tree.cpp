@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <functional>
 #include <stdexcept>
+#include <utility>
 
+#include "support/handles.h"
 #include "support/scratch.h"
 
 namespace murtest {
@@ -59,11 +61,10 @@ void MakeWideTree(const std::string& root, const std::vector<WideTreeEntry>& ent
       if (!::CreateDirectoryW(path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
         throw std::runtime_error("cannot create a directory below " + root);
     } else {
-      HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-      if (h == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create a file below " + root);
+      const FileHandle h(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+      if (!h) throw std::runtime_error("cannot create a file below " + root);
       DWORD put = 0;
-      ::WriteFile(h, "data", 4, &put, nullptr);
-      ::CloseHandle(h);
+      ::WriteFile(h.get(), "data", 4, &put, nullptr);
     }
   }
   for (const WideTreeEntry& e : entries)
@@ -109,35 +110,34 @@ bool MakeDeepChain(const std::string& root, int levels, const std::wstring& name
                                     ULONG, ULONG, ULONG, PVOID, ULONG);
   auto create = reinterpret_cast<CreateFn>(
       reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll"), "NtCreateFile")));
-  HANDLE parent = ::CreateFileA(root.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRONIZE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (!create || parent == INVALID_HANDLE_VALUE) return false;
-  auto open = [&](const std::wstring& component, bool directory, HANDLE* out) {
+  // Each level is made relative to the one above and becomes the next parent.
+  FileHandle parent(::CreateFileA(root.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRONIZE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!create || !parent) return false;
+  auto open = [&](const std::wstring& component, bool directory, FileHandle* out) {
     UNICODE_STRING counted;
     counted.Buffer = const_cast<PWSTR>(component.c_str());
     counted.Length = counted.MaximumLength = static_cast<USHORT>(component.size() * sizeof(wchar_t));
     OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &counted, 0, parent, nullptr);
+    InitializeObjectAttributes(&attributes, &counted, 0, parent.get(), nullptr);
     IO_STATUS_BLOCK io;
-    return create(out, (directory ? FILE_LIST_DIRECTORY | FILE_TRAVERSE : GENERIC_WRITE) | SYNCHRONIZE,
+    HANDLE made = nullptr;
+    const bool ok = create(&made, (directory ? FILE_LIST_DIRECTORY | FILE_TRAVERSE : GENERIC_WRITE) | SYNCHRONIZE,
                   &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_CREATE,
                   (directory ? FILE_DIRECTORY_FILE : FILE_NON_DIRECTORY_FILE) | FILE_SYNCHRONOUS_IO_NONALERT, nullptr,
                   0) == 0;
+    out->reset(ok ? made : INVALID_HANDLE_VALUE);
+    return ok;
   };
-  bool made = true;
-  for (int level = 0; level < levels && made; ++level) {
-    HANDLE child = nullptr;
-    made = open(name, true, &child);
-    ::CloseHandle(parent);
-    parent = made ? child : INVALID_HANDLE_VALUE;
+  for (int level = 0; level < levels; ++level) {
+    FileHandle child;
+    if (!open(name, true, &child)) return false;
+    parent = std::move(child);
   }
-  HANDLE leaf = nullptr;
-  made = made && open(L"leaf.txt", false, &leaf);
-  if (made) ::CloseHandle(leaf);
-  if (parent != INVALID_HANDLE_VALUE) ::CloseHandle(parent);
-  return made;
+  FileHandle leaf;
+  return open(L"leaf.txt", false, &leaf);
 }
 
 std::vector<std::string> ListTree(const std::string& root) {
@@ -145,8 +145,8 @@ std::vector<std::string> ListTree(const std::string& root) {
   std::function<void(const std::string&, const std::string&)> walk = [&](const std::string& dir,
                                                                         const std::string& rel) {
     WIN32_FIND_DATAA data;
-    HANDLE h = ::FindFirstFileA((dir + "\\*").c_str(), &data);
-    if (h == INVALID_HANDLE_VALUE) return;
+    const FindHandle h(::FindFirstFileA((dir + "\\*").c_str(), &data));
+    if (!h) return;
     do {
       const std::string name = data.cFileName;
       if (name == "." || name == "..") continue;
@@ -154,8 +154,7 @@ std::vector<std::string> ListTree(const std::string& root) {
       out.push_back(rel + name + (is_dir ? "/" : ""));
       if (is_dir && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
         walk(dir + "\\" + name, rel + name + "/");
-    } while (::FindNextFileA(h, &data));
-    ::FindClose(h);
+    } while (::FindNextFileA(h.get(), &data));
   };
   walk(root, "");
   std::sort(out.begin(), out.end());
@@ -178,19 +177,26 @@ std::string UnixPath(const std::string& path) {
   return out;
 }
 
-bool RunUnixShell(const std::string& script) {
-  std::string quoted;
-  for (char c : script) quoted += c == '"' ? std::string("\\\"") : std::string(1, c);
-  std::string cmd = "/bin/sh -c \"" + quoted + "\"";
+namespace {
+
+// Starts the Unix program `program` (a Windows path to it) with the command
+// line `cmd` and waits up to ten seconds for it.
+bool RunUnixProgram(const char* program, std::string cmd) {
   STARTUPINFOA si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!::CreateProcessA("Z:\\bin\\sh", &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return false;
-  ::WaitForSingleObject(pi.hProcess, 10000);
-  ::CloseHandle(pi.hProcess);
-  ::CloseHandle(pi.hThread);
+  if (!::CreateProcessA(program, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+  const Handle process(pi.hProcess), thread(pi.hThread);
+  ::WaitForSingleObject(process.get(), 10000);
   return true;
+}
+
+}  // namespace
+
+bool RunUnixShell(const std::string& script) {
+  std::string quoted;
+  for (char c : script) quoted += c == '"' ? std::string("\\\"") : std::string(1, c);
+  return RunUnixProgram("Z:\\bin\\sh", "/bin/sh -c \"" + quoted + "\"");
 }
 
 bool WaitFor(bool (*done)(const std::string&), const std::string& argument) {
@@ -202,32 +208,12 @@ bool WaitFor(bool (*done)(const std::string&), const std::string& argument) {
 }
 
 bool MakeUnixSymlink(const std::string& target, const std::string& link) {
-  using UnixNameFn = char*(CDECL*)(const WCHAR*);
-  auto unix_name = reinterpret_cast<UnixNameFn>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
-  if (!unix_name) return false;
-  auto convert = [&](const std::string& path) -> std::string {
-    std::wstring wide(path.begin(), path.end());
-    char* name = unix_name(wide.c_str());
-    if (!name) return {};
-    std::string out = name;
-    ::HeapFree(::GetProcessHeap(), 0, name);
-    return out;
-  };
   // The link does not exist yet: convert its folder and add its name.
   const std::size_t slash = link.find_last_of('\\');
-  const std::string t = convert(target), folder = convert(link.substr(0, slash));
+  const std::string t = UnixPath(target), folder = UnixPath(link.substr(0, slash));
   if (t.empty() || folder.empty()) return false;
   const std::string l = folder + "/" + link.substr(slash + 1);
-  std::string cmd = "/bin/ln -s \"" + t + "\" \"" + l + "\"";
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!::CreateProcessA("Z:\\bin\\ln", &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return false;
-  ::WaitForSingleObject(pi.hProcess, 10000);
-  ::CloseHandle(pi.hProcess);
-  ::CloseHandle(pi.hThread);
+  if (!RunUnixProgram("Z:\\bin\\ln", "/bin/ln -s \"" + t + "\" \"" + l + "\"")) return false;
   // Wine may report a Unix child as ended before it has run: wait for the link.
   for (int i = 0; i < 200; ++i) {
     if (::GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES) return true;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "support/handles.h"
 #include "support/library.h"
 #include "support/registry.h"
 #include "support/scratch.h"
@@ -144,11 +145,8 @@ TEST(Abi32, LocalMachineSoftwareIsTheRedirectedView) {
   SetRegString(HKEY_LOCAL_MACHINE, t.path("src"), "v", "1");
   const std::string name = t.path().substr(std::string("Software\\").size());
   auto exists_64 = [&](const std::string& sub) {
-    HKEY k;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, sub.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &k) != ERROR_SUCCESS)
-      return false;
-    ::RegCloseKey(k);
-    return true;
+    Key k;
+    return ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, sub.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, k.put()) == ERROR_SUCCESS;
   };
   ASSERT_TRUE(exists_64("Software\\Wow6432Node\\" + name + "\\src"));
   ASSERT_FALSE(exists_64("Software\\" + name + "\\src"));

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/expected_store.h"
+#include "support/handles.h"
 #include "support/library.h"
 #include "support/scratch.h"
 
@@ -78,12 +79,11 @@ TEST_P(RecordLayoutEachStore, StoreWithContentIsLeftUntouched) {
   WriteAll(dir.data(store.index_file), "existing index");
   // Age both files, so that any write would move their modification time.
   for (const char* f : {store.data_file, store.index_file}) {
-    HANDLE h = ::CreateFileA(dir.data(f).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
-                             nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    const FileHandle h(::CreateFileA(dir.data(f).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
+                                     nullptr));
+    ASSERT_TRUE(h);
     FILETIME old{0x12345600u, 0x01C00000u};
-    ASSERT_TRUE(::SetFileTime(h, nullptr, nullptr, &old));
-    ::CloseHandle(h);
+    ASSERT_TRUE(::SetFileTime(h.get(), nullptr, nullptr, &old));
   }
   const FILETIME data_time = LastWrite(dir.data(store.data_file));
   const FILETIME index_time = LastWrite(dir.data(store.index_file));
