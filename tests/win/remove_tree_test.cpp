@@ -221,6 +221,55 @@ TEST(RemoveTreeEdges, DirectoryThatIsALinkIsNotEmptied) {
   RunUnixShell("rm -f '" + UnixPath(link) + "'");
 }
 
+// The directory's own name, the last component of the argument, is taken as
+// spelled: a trailing dot or space is kept whether or not a separator
+// follows, so the neighbour the path functions would trim it to (here "x",
+// holding a canary) is never reached. Only when no entry has the name as
+// spelled does it name what the path functions make of it, as before.
+struct TopCase {
+  const char* why;
+  const char* name;      // the argument's last component, in the system code page
+  bool separator;        // the argument ends in a backslash
+  const wchar_t* named;  // the directory that must go, beside "x"; null: "x" itself
+};
+
+class RemoveTreeTop : public ::testing::TestWithParam<TopCase> {};
+
+TEST_P(RemoveTreeTop, RemovesTheDirectoryNamedAndNoNeighbour) {
+  const TopCase& c = GetParam();
+  ScratchDir scratch(false);
+  const std::string c1 = scratch.path() + "\\c1";
+  ::CreateDirectoryA(c1.c_str(), nullptr);
+  std::vector<WideTreeEntry> tree{{L"x/canary.txt"}};
+  if (c.named) {
+    tree.push_back({std::wstring(c.named) + L"/in.txt"});
+    tree.push_back({std::wstring(c.named) + L"/sub/deep.txt"});
+  }
+  MakeWideTree(c1, tree);
+  const std::string argument = c1 + "\\" + c.name + (c.separator ? "\\" : "");
+
+  EXPECT_EQ(1, Remove(Mur(), argument.c_str()));
+  if (c.named) {
+    EXPECT_FALSE(WideExists(c1, c.named));
+    EXPECT_TRUE(WideExists(c1, L"x/canary.txt"));
+  } else {
+    EXPECT_FALSE(WideExists(c1, L"x"));
+  }
+  RemoveWideTree(c1, tree);
+}
+
+const TopCase kTopCases[] = {
+    {"trailing space, then a separator", "x ", true, L"x "},
+    {"trailing dot, then a separator", "x.", true, L"x."},
+    {"trailing space", "x ", false, L"x "},
+    {"trailing dot", "x.", false, L"x."},
+    {"trailing dots and spaces", "x. .", false, L"x. ."},
+    {"no entry so named: the trimmed name, as the path functions read it", "x.", false, nullptr},
+};
+
+INSTANTIATE_TEST_SUITE_P(Names, RemoveTreeTop, ::testing::ValuesIn(kTopCases),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
+
 // Paths past MAX_PATH, and trees thousands of levels deep, go like any other:
 // every entry is opened relative to its parent, and the walk keeps its own
 // stack. (Before the removal worked through handles, such a tree stayed and
