@@ -134,6 +134,18 @@ EntryAction OpenDirectoryEntry(HANDLE parent, const ListedEntry& entry, UniqueHa
   return ActionForOpenedDirectory(entry.facts.attributes, entry.facts.id, opened.attributes, opened.id);
 }
 
+// Whether the entry `name` of `parent` leads, links followed, to the root of a
+// volume or share (a folder where a volume is mounted, a link to a drive);
+// true as well when that cannot be told.
+bool LeadsToARoot(HANDLE parent, std::wstring_view name) {
+  UniqueHandle target;
+  text::Wide in_volume;
+  bool remote = false;
+  return platform::OpenChildTarget(parent, name, &target) != ERROR_SUCCESS ||
+         platform::QueryPathInVolume(target.get(), &in_volume, &remote) != ERROR_SUCCESS ||
+         IsVolumeOrShareRoot(in_volume.view(), remote);
+}
+
 // Removes a directory link through the handle it was inspected with.
 bool RemoveLink(UniqueHandle* link, bool can_delete) {
   return can_delete && platform::MarkForDeletion(link->get()) == ERROR_SUCCESS && link->Close() == ERROR_SUCCESS;
@@ -280,12 +292,16 @@ int RemoveFiles(std::wstring_view directory) {
   if (ActionFor(top.facts.attributes) != EntryAction::kDescend &&
       ActionFor(top.facts.attributes) != EntryAction::kRemoveLink)
     return 0;  // not a directory: there is no tree to remove
+  // Whatever spelling or link reached it, the root of a volume or share is
+  // refused before anything is opened for removal; a link at the top that
+  // leads there is left as it is.
+  if (LeadsToARoot(stack.top().dir, top.name)) return 0;
 
   UniqueHandle dir;
   bool can_delete = false;
   const EntryAction action = OpenDirectoryEntry(stack.top().dir, top, &dir, &can_delete);
   if (action == EntryAction::kKeep) return 0;
-  // Whatever spelling reached it, the root of a volume or share is refused.
+  // The handle acted on is refused as well if it turns out to be a root.
   text::Wide in_volume;
   bool remote = false;
   if (platform::QueryPathInVolume(dir.get(), &in_volume, &remote) != ERROR_SUCCESS ||

@@ -47,6 +47,11 @@ DWORD OpenDirectoryForListing(const wchar_t* path, UniqueHandle* dir);
 // platform honours that request.
 DWORD OpenChildDirectory(HANDLE parent, std::wstring_view name, UniqueHandle* dir, bool* can_delete);
 
+// Opens the directory `name` of `parent` following a link, as the path
+// functions would reach it, for reading its facts and path only (no access
+// to its contents, no deletion).
+DWORD OpenChildTarget(HANDLE parent, std::wstring_view name, UniqueHandle* dir);
+
 // Deletes the non-directory `name` of `parent` in one open (delete on close)
 // and one close; a reparse point is deleted itself. A read-only file, or one
 // held open without delete sharing, is refused.

@@ -120,6 +120,19 @@ DWORD OpenChildDirectory(HANDLE parent, std::wstring_view name, UniqueHandle* di
   return ERROR_SUCCESS;
 }
 
+DWORD OpenChildTarget(HANDLE parent, std::wstring_view name, UniqueHandle* dir) {
+  dir->reset();
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kOpenChildTarget, &armed)) return armed;
+  HANDLE h = nullptr;
+  const NTSTATUS status = OpenRelative(parent, name, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                       FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, &h);
+  if (status != nt::kSuccess) return nt::ToWin32(status);
+  seam::Opened();
+  dir->reset(h);
+  return ERROR_SUCCESS;
+}
+
 DWORD DeleteChildFile(HANDLE parent, std::wstring_view name) {
   unsigned long armed = 0;
   if (seam::Tripped(seam::kDeleteChildFile, &armed)) return armed;

@@ -25,6 +25,7 @@ enum Op : int {
   kQueryDirectory,         // ReadDirectory
   kQueryFileInformation,   // QueryFacts, QueryPathInVolume
   kSetDisposition,         // MarkForDeletion
+  kOpenChildTarget,        // OpenChildTarget
   // Registry key tree copy (kRegDeleteKey deletes through a key's handle,
   // kRegQueryKeyName asks a key's full name).
   kRegOpenKey = 30,

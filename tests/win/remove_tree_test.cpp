@@ -379,9 +379,11 @@ TEST_F(RemoveTreeFaults, FailuresKeepGoingAndCloseEveryHandle) {
       {seam::kQueryDirectory, 1},  // the parent's listing of the top
       {seam::kQueryDirectory, 2},
       {seam::kQueryDirectory, 4},
-      {seam::kQueryFileInformation, 1},
-      {seam::kQueryFileInformation, 2},  // the top's volume and path
-      {seam::kQueryFileInformation, 3},
+      {seam::kOpenChildTarget, 1},       // where the top leads
+      {seam::kQueryFileInformation, 1},  // the volume and path it leads to
+      {seam::kQueryFileInformation, 2},  // the top's own facts
+      {seam::kQueryFileInformation, 3},  // the top's volume and path
+      {seam::kQueryFileInformation, 4},
       {seam::kSetDisposition, 1},
       {seam::kSetDisposition, 3},
       {seam::kAllocate, 1},
@@ -511,7 +513,9 @@ TEST(RemoveTreeEdges, HiddenLinksAreNeverFollowed) {
 
 // Roots are refused when the opened directory is the root of its volume,
 // whatever spelling reached it: a drive mapped onto a scratch folder is
-// refused through the drive's spellings and through the folder's own paths.
+// refused through the drive's spellings and through the folder's own paths,
+// and so is a link at the top that leads there (a folder where a volume is
+// mounted): the link stays and nothing on the volume is touched.
 TEST(RemoveTreeEdges, VolumeRootsAreRefusedWhateverTheSpelling) {
   if (!RunningUnderWine()) GTEST_SKIP() << "drives are mapped through the Wine prefix";
   char prefix[MAX_PATH];
@@ -532,6 +536,12 @@ TEST(RemoveTreeEdges, VolumeRootsAreRefusedWhateverTheSpelling) {
     ~Unmount() { RunUnixShell("rm -f '" + device + "'"); }
   } unmount{device};
   ASSERT_TRUE(RunUnixShell("ln -s '" + UnixPath(volume) + "' '" + device + "'"));
+  const std::string mounted = scratch.path() + "\\mounted";
+  ASSERT_TRUE(MakeUnixSymlink(volume, mounted));
+  struct Unlink {
+    std::string link;
+    ~Unlink() { RunUnixShell("rm -f '" + link + "'"); }
+  } unlink{UnixPath(mounted)};
   const std::string drive = std::string(1, letter) + ":";
   ASSERT_TRUE(WaitFor([](const std::string& d) { return FileExists(d + "\\canary.txt"); }, drive));
   // Wine refreshes its table of drive roots, which names a folder by its
@@ -545,13 +555,20 @@ TEST(RemoveTreeEdges, VolumeRootsAreRefusedWhateverTheSpelling) {
                                  "\\\\.\\" + drive + "\\", "\\\\?\\GLOBALROOT\\??\\" + drive + "\\",
                                  "\\\\?\\UnC\\localhost\\" + drive.substr(0, 1) + "$",
                                  volume,               volume + "\\",
-                                 "\\\\?\\" + volume,   z_path};
+                                 "\\\\?\\" + volume,   z_path,
+                                 mounted,              mounted + "\\"};
   for (const std::string& path : refused) {
     SCOPED_TRACE(path);
     EXPECT_EQ(0, Remove(Mur(), path.c_str()));
+    // Refused before anything is opened for removal.
+    Seam::Reset();
+    EXPECT_EQ(0, Remove(MurSeam(), path.c_str()));
+    EXPECT_EQ(0, Seam::Calls(seam::kOpenChildDirectory));
+    EXPECT_EQ(0, Seam::LiveHandles());
     EXPECT_EQ("canary.txt", ReadAll(volume + "\\canary.txt"));
     EXPECT_EQ("sub/deep.txt", ReadAll(volume + "\\sub\\deep.txt"));
   }
+  EXPECT_TRUE(::GetFileAttributesA(mounted.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
   RunUnixShell("rm -f '" + device + "'");
   ASSERT_TRUE(WaitFor([](const std::string& d) { return !FileExists(d + "\\"); }, drive));
   ::Sleep(1500);
