@@ -184,10 +184,12 @@ TEST(RemoveTreeEdges, LinksAreNeverFollowed) {
 }
 
 // A link to a file outside the tree goes as the link; its target stays.
-// Windows marks such a link as a reparse point. Wine 8 shows a Unix link to
-// a file as the file itself (no reparse attribute, the target's file id), so
-// that no Windows call can tell it apart, and deleting it there deletes its
-// target, as DeleteFile does: a gap this test states instead of passing over.
+// Windows lists such a link with the reparse attribute and opens it as the
+// link. Wine 8 lists a Unix link to a file as a plain file (no reparse
+// attribute, the target's file id) and opens it as its target even when told
+// not to follow links. The removal decides from the listing and that open, so
+// there deleting it deletes its target, as DeleteFile does: a gap this test
+// states instead of passing over.
 TEST(RemoveTreeEdges, AFileLinkGoesAsTheLink) {
   if (!RunningUnderWine()) GTEST_SKIP() << "Unix symbolic links are made under Wine only";
   ScratchDir scratch(false);
@@ -200,8 +202,9 @@ TEST(RemoveTreeEdges, AFileLinkGoesAsTheLink) {
   const DWORD attributes = ::GetFileAttributesA((root + "\\file_link").c_str());
   if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
     RunUnixShell("rm -f '" + UnixPath(root) + "/file_link'");
-    GTEST_SKIP() << "skipped: this Wine shows a Unix link to a file as the file itself (attributes 0x" << std::hex
-                 << attributes << "); no Windows call tells it apart, and deleting it deletes its target";
+    GTEST_SKIP() << "skipped: this Wine lists a Unix link to a file as a plain file (attributes 0x" << std::hex
+                 << attributes << ") and opens it, links not followed, as its target; the removal decides from "
+                 << "that listing and open, so deleting it here would delete its target, as DeleteFile does";
   }
   EXPECT_EQ(1, Remove(Mur(), root.c_str()));
   EXPECT_EQ("file.txt", ReadAll(outside + "\\file.txt"));
