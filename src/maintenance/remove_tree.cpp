@@ -100,23 +100,26 @@ class DirectoryStack {
 
   // The top directory's next entry (its name points into the listing block
   // and lasts until the next call); ERROR_NO_MORE_FILES after the last.
-  // `mask`, on the first read only, lists just the entries of that name.
+  // `mask`, on the first read only, lists just the entries of that name. A
+  // read that fails, or that succeeds with no entry in it (no bytes, or a
+  // malformed first entry), ends the listing as failed: asked again, such a
+  // file system could answer the same forever.
   DWORD Next(ListedEntry* entry, std::wstring_view mask = {}) {
     Frame& frame = top();
-    for (;;) {
-      void* block = blocks_.data() + frame.block_at;
+    void* block = blocks_.data() + frame.block_at;
+    if (platform::NextListedEntry(block, frame.filled, frame.with_ids, &frame.next, entry)) return ERROR_SUCCESS;
+    if (frame.ended) return ERROR_NO_MORE_FILES;
+    DWORD read = platform::ReadDirectory(frame.dir, block, frame.block_bytes, !frame.started, mask, &frame.filled,
+                                         &frame.with_ids);
+    frame.started = true;
+    frame.next = 0;
+    if (read == ERROR_SUCCESS) {
       if (platform::NextListedEntry(block, frame.filled, frame.with_ids, &frame.next, entry)) return ERROR_SUCCESS;
-      if (frame.ended) return ERROR_NO_MORE_FILES;
-      const DWORD read = platform::ReadDirectory(frame.dir, block, frame.block_bytes, !frame.started, mask,
-                                                 &frame.filled, &frame.with_ids);
-      frame.started = true;
-      frame.next = 0;
-      if (read != ERROR_SUCCESS) {
-        frame.ended = true;
-        frame.filled = 0;
-        return read;
-      }
+      read = ERROR_INVALID_DATA;
     }
+    frame.ended = true;
+    frame.filled = 0;
+    return read;
   }
 
  private:

@@ -57,7 +57,8 @@ DWORD OpenChildTarget(HANDLE parent, std::wstring_view name, UniqueHandle* dir);
 // held open without delete sharing, is refused.
 DWORD DeleteChildFile(HANDLE parent, std::wstring_view name);
 
-// The attributes and file id of an open handle.
+// The attributes and file id of an open handle; the id is 0 on a file system
+// that does not report one.
 DWORD QueryFacts(HANDLE handle, FileFacts* facts);
 
 // The open directory's path within its volume (FileNameInformation: "\" for
@@ -73,7 +74,9 @@ DWORD MarkForDeletion(HANDLE handle);
 // kMinListingBlock bytes) with the next entries of `dir`, "." and ".."
 // included; `restart` starts from the first entry, and a non-empty `mask`
 // (on a restart only) lists just the entries of that name. *filled is the
-// byte count written; ERROR_NO_MORE_FILES after the last entry.
+// byte count written (0 only where the file system answers success with
+// nothing, which the caller must not ask again forever); ERROR_NO_MORE_FILES
+// after the last entry.
 // *with_ids (true at a restart) says whether the entries carry file ids: a
 // file system that cannot list them is listed without, and *with_ids is then
 // false for the rest of that listing.

@@ -120,6 +120,9 @@ TEST(RemovalRules, OpenedDirectoryMustBeTheOneListed) {
       {"became a link, no ids", dir, 0, link, 0, EntryAction::kRemoveLink},
       {"no ids: the handle decides", dir, 0, dir, 5, EntryAction::kDescend},
       {"no ids, link reached through", link, 0, dir, 5, EntryAction::kKeep},
+      {"no id from the handle: its attributes decide", dir, 7, dir, 0, EntryAction::kDescend},
+      {"no id from the handle, link reached through", link, 7, dir, 0, EntryAction::kKeep},
+      {"no id from the handle, became a link", dir, 7, link, 0, EntryAction::kRemoveLink},
       {"no longer a directory", dir, 7, 0, 7, EntryAction::kKeep},
   };
   for (const Case& c : cases) {

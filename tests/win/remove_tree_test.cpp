@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -382,6 +383,10 @@ TEST_F(RemoveTreeFaults, FailuresKeepGoingAndCloseEveryHandle) {
       {seam::kQueryDirectory, 1},  // the parent's listing of the top
       {seam::kQueryDirectory, 2},
       {seam::kQueryDirectory, 4},
+      // A read that succeeds with nothing in it fails the listing.
+      {seam::kEmptyListingRead, 1},
+      {seam::kEmptyListingRead, 2},
+      {seam::kEmptyListingRead, 4},
       {seam::kOpenChildTarget, 1},       // where the top leads
       {seam::kQueryFileInformation, 1},  // the volume and path it leads to
       {seam::kQueryFileInformation, 2},  // the top's own facts
@@ -407,6 +412,35 @@ TEST_F(RemoveTreeFaults, FailuresKeepGoingAndCloseEveryHandle) {
     Seam::Reset();
     EXPECT_EQ(1, Remove(MurSeam(), root.c_str()));
     EXPECT_FALSE(FileExists(root));
+  }
+}
+
+// A file system that answers neither file ids in its listings nor a handle's
+// file id, whichever status it refuses the information class with: the tree
+// goes all the same, the handles' attributes deciding alone.
+TEST_F(RemoveTreeFaults, FileSystemsWithoutFileIdsAreRemovedAlike) {
+  const seam::Op queries[] = {seam::kListWithIds, seam::kQueryFileId};
+  const DWORD refusals[] = {0xC0000003 /* invalid info class */, 0xC000000D /* invalid parameter */,
+                            0xC00000BB /* not supported */, 0xC0000148 /* invalid level */,
+                            0xC0000002 /* not implemented */};
+  for (const seam::Op op : queries) {
+    for (const DWORD status : refusals) {
+      for (int nth = 1; nth <= 2; ++nth) {  // the top, then a level below it
+        char trace[64];
+        std::snprintf(trace, sizeof trace, "%d#%d status 0x%08lX", op, nth, static_cast<unsigned long>(status));
+        SCOPED_TRACE(trace);
+        ScratchDir scratch(false);
+        const std::string root = scratch.path() + "\\tree";
+        ::CreateDirectoryA(root.c_str(), nullptr);
+        MakeTree(root, {{"a.txt"}, {"b/c.txt"}, {"e/f/g.txt"}});
+        Seam::Arm(op, nth, status);
+        EXPECT_EQ(1, Remove(MurSeam(), root.c_str()));
+        EXPECT_GE(Seam::Calls(op), nth);
+        EXPECT_EQ(0, Seam::LiveHandles());
+        EXPECT_FALSE(FileExists(root));
+        Seam::Reset();
+      }
+    }
   }
 }
 
