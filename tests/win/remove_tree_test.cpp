@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +21,42 @@ namespace {
 
 
 int Remove(const Library& lib, const char* dir) { return MUR_CALL(lib, MUR_RemoveFiles)(dir); }
+
+// The code page this run was started for (MURTEST_CODE_PAGE); 0 when unset.
+UINT ExpectedCodePage() {
+  const char* expected = std::getenv("MURTEST_CODE_PAGE");
+  return expected ? static_cast<UINT>(std::atoi(expected)) : 0;
+}
+
+// `wide` in the system code page, as the A functions convert it (best fit).
+std::string ToSystem(const std::wstring& wide) {
+  const int n = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                      nullptr);
+  std::string narrow(n > 0 ? n : 0, '\0');
+  if (n > 0)
+    ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &narrow[0], n, nullptr, nullptr);
+  return narrow;
+}
+
+// A fixture name and the bytes it must have in code page `code_page` (0: in
+// both) for its row to show what it is meant to.
+struct Conversion {
+  UINT code_page;
+  const wchar_t* wide;
+  const char* narrow;
+};
+
+// Fails unless the run's code page is the active one and every fixture name
+// of that code page converts as its row means it to.
+void ExpectConversions(const std::vector<Conversion>& conversions) {
+  ASSERT_NE(0u, ExpectedCodePage()) << "set MURTEST_CODE_PAGE to 932 or 1252";
+  ASSERT_EQ(ExpectedCodePage(), ::GetACP());
+  for (const Conversion& c : conversions) {
+    if (c.code_page == 0 || c.code_page == ::GetACP()) {
+      EXPECT_EQ(c.narrow, ToSystem(c.wide)) << c.code_page;
+    }
+  }
+}
 
 using Paths = std::vector<std::string>;
 
@@ -232,7 +269,8 @@ TEST(RemoveTreeEdges, DirectoryThatIsALinkIsNotEmptied) {
 // spelled does it name what the path functions make of it, as before.
 struct TopCase {
   const char* why;
-  const char* name;      // the argument's last component, in the system code page
+  UINT code_page;        // the code page the row runs in; 0: both
+  const char* name;      // the argument's last component, in that code page
   bool separator;        // the argument ends in a backslash
   const wchar_t* named;  // the directory that must go, beside "x"; null: "x" itself
 };
@@ -241,6 +279,10 @@ class RemoveTreeTop : public ::testing::TestWithParam<TopCase> {};
 
 TEST_P(RemoveTreeTop, RemovesTheDirectoryNamedAndNoNeighbour) {
   const TopCase& c = GetParam();
+  if (c.code_page != 0) {
+    ExpectConversions({{c.code_page, c.named, c.name}});
+    if (c.code_page != ::GetACP()) GTEST_SKIP() << "a row for code page " << c.code_page;
+  }
   ScratchDir scratch(false);
   const std::string c1 = scratch.path() + "\\c1";
   ::CreateDirectoryA(c1.c_str(), nullptr);
@@ -263,12 +305,17 @@ TEST_P(RemoveTreeTop, RemovesTheDirectoryNamedAndNoNeighbour) {
 }
 
 const TopCase kTopCases[] = {
-    {"trailing space, then a separator", "x ", true, L"x "},
-    {"trailing dot, then a separator", "x.", true, L"x."},
-    {"trailing space", "x ", false, L"x "},
-    {"trailing dot", "x.", false, L"x."},
-    {"trailing dots and spaces", "x. .", false, L"x. ."},
-    {"no entry so named: the trimmed name, as the path functions read it", "x.", false, nullptr},
+    {"trailing space, then a separator", 0, "x ", true, L"x "},
+    {"trailing dot, then a separator", 0, "x.", true, L"x."},
+    {"trailing space", 0, "x ", false, L"x "},
+    {"trailing dot", 0, "x.", false, L"x."},
+    {"trailing dots and spaces", 0, "x. .", false, L"x. ."},
+    {"no entry so named: the trimmed name, as the path functions read it", 0, "x.", false, nullptr},
+    // U+8868 is 0x95 0x5C in code page 932: its trail byte is a backslash.
+    {"double-byte name whose trail byte is a backslash", 932, "\x95\x5C", false, L"\u8868"},
+    {"double-byte name whose trail byte is a backslash, then a separator", 932, "\x95\x5C", true, L"\u8868"},
+    {"name beyond ASCII in 1252", 1252, "caf\xE9", false, L"caf\u00E9"},
+    {"name beyond ASCII in 1252, then a separator", 1252, "caf\xE9", true, L"caf\u00E9"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Names, RemoveTreeTop, ::testing::ValuesIn(kTopCases),
@@ -452,12 +499,14 @@ struct NameCase {
   std::vector<WideTreeEntry> tree;
   int result;
   std::vector<std::wstring> stays;  // below the removed directory
+  std::vector<Conversion> conversions;  // what the names are in the code page that shows the fault
 };
 
 class RemoveTreeNames : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(RemoveTreeNames, TrueNamesOnly) {
   const NameCase& c = GetParam();
+  ExpectConversions(c.conversions);
   ScratchDir scratch(false);
   // scratch\t\App\sub holds the names; scratch\t\victim.txt and
   // scratch\victim.txt are what a best-fit name with ".." would reach.
@@ -472,13 +521,17 @@ TEST_P(RemoveTreeNames, TrueNamesOnly) {
   EXPECT_EQ(c.result, Remove(Mur(), app.c_str()));
   EXPECT_EQ("canary", ReadAll(t + "\\victim.txt"));
   EXPECT_EQ("canary", ReadAll(scratch.path() + "\\victim.txt"));
-  if (c.result == 1) EXPECT_FALSE(FileExists(app));
+  if (c.result == 1) {
+    EXPECT_FALSE(FileExists(app));
+  }
   for (const std::wstring& kept : c.stays) EXPECT_TRUE(WideExists(app, kept)) << c.why;
   // Nothing but what stays is left: every created entry not listed is gone.
   for (const WideTreeEntry& e : c.tree) {
     bool listed = false;
     for (const std::wstring& kept : c.stays) listed = listed || kept == e.path || kept + L"/" == e.path;
-    if (!listed && c.result == 0) EXPECT_FALSE(WideExists(app, e.path)) << c.why;
+    if (!listed && c.result == 0) {
+      EXPECT_FALSE(WideExists(app, e.path)) << c.why;
+    }
   }
   RemoveWideTree(app, c.tree);
 }
@@ -489,30 +542,40 @@ const NameCase kNameCases[] = {
     {"yen sign with dots",
      {{L"sub/\u00A5..\u00A5..\u00A5victim.txt"}, {L"sub/\u00A5..\u00A5..\u00A5..\u00A5victim.txt"}},
      1,
-     {}},
+     {},
+     {{932, L"\u00A5..\u00A5..\u00A5victim.txt", "\\..\\..\\victim.txt"}}},
     {"full-width reverse solidus with dots",
      {{L"sub/\uFF3C..\uFF3C..\uFF3Cvictim.txt"}, {L"sub/\uFF3C..\uFF3C..\uFF3C..\uFF3Cvictim.txt"}},
      1,
-     {}},
-    {"best-fit directory name", {{L"\u00A5..\u00A5x/"}, {L"\u00A5..\u00A5x/inner.txt"}, {L"\uFF3C..\uFF3Cy/z.txt"}}, 1, {}},
+     {},
+     {{1252, L"\uFF3C..\uFF3C..\uFF3Cvictim.txt", "\\..\\..\\victim.txt"}}},
+    {"best-fit directory name",
+     {{L"\u00A5..\u00A5x/"}, {L"\u00A5..\u00A5x/inner.txt"}, {L"\uFF3C..\uFF3Cy/z.txt"}},
+     1,
+     {},
+     {{932, L"\u00A5..\u00A5x", "\\..\\x"}, {1252, L"\uFF3C..\uFF3Cy", "\\..\\y"}}},
     {"names outside the code page",
      {{L"\uD55C\uAE00/"}, {L"\uD55C\uAE00/\uB370\uC774\uD130.txt"}, {L"\U0001F600.txt"},
       {L"\U0001F4C1 dir/\U0001F600 file.txt"}, {L"plain.txt"}},
      1,
-     {}},
+     {},
+     {{0, L"\uD55C\uAE00", "??"}, {0, L"\uB370\uC774\uD130.txt", "???.txt"}}},
     {"hidden name outside the code page stays",
      {{L"\uD55C\uAE00/\uB370\uC774\uD130.txt", FILE_ATTRIBUTE_HIDDEN}, {L"\uD55C\uAE00/other.txt"}},
      0,
-     {L"\uD55C\uAE00", L"\uD55C\uAE00/\uB370\uC774\uD130.txt"}},
+     {L"\uD55C\uAE00", L"\uD55C\uAE00/\uB370\uC774\uD130.txt"},
+     {{0, L"\uD55C\uAE00", "??"}}},
     {"trailing dot and space beside hidden files of the trimmed names",
      {{L"x", FILE_ATTRIBUTE_HIDDEN}, {L"x."}, {L"y", FILE_ATTRIBUTE_HIDDEN}, {L"y "}, {L"z.."}},
      0,
-     {L"x", L"y"}},
+     {L"x", L"y"},
+     {}},
     {"trailing dot and space on directories beside hidden files",
      {{L"d", FILE_ATTRIBUTE_HIDDEN}, {L"d./"}, {L"d./in.txt"}, {L"e", FILE_ATTRIBUTE_SYSTEM}, {L"e /f.txt"}},
      0,
-     {L"d", L"e"}},
-    {"trailing dot and space, nothing hidden", {{L"x."}, {L"x"}, {L"y "}, {L"dir./a."}}, 1, {}},
+     {L"d", L"e"},
+     {}},
+    {"trailing dot and space, nothing hidden", {{L"x."}, {L"x"}, {L"y "}, {L"dir./a."}}, 1, {}, {}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Names, RemoveTreeNames, ::testing::ValuesIn(kNameCases),
