@@ -44,6 +44,33 @@ rm_ms=$(for run in 1 2 3; do
 done | sort -n | sed -n 2p)
 rmdir "$tree"
 printf '    rm -rf on the same tree, natively: %d.%03d ms, for scale\n' $((rm_ms / 1000)) $((rm_ms % 1000))
+# Server round trips per file: the requests each removal sends to the Wine
+# server (writes to its request descriptor) between the bench's two marker
+# requests, counted under strace for 25 and then 50 files in each of 4
+# directories; the difference over the 100 files added.
+requests() {  # requests MODE FILES: the count between the markers
+  rm -rf "$prefix/drive_c/murbench/tree"
+  win "$build" "$build/bin/removal_bench.exe" 'C:\murbench' count-build 4 "$2"
+  log=$(mktemp)
+  strace -f -e trace=write,writev -s 200 -o "$log" \
+    "$build/wine-run" "$build/bin/removal_bench.exe" 'C:\murbench' "count-$1" >/dev/null 2>&1 || true
+  awk 'function fd(call) { sub(/^[a-z]*\(/, "", call); sub(/,.*/, "", call); return call }
+       /M\\0A\\0R\\0K\\0S\\0T\\0A\\0R\\0T/ { tid = $1; server = fd($2); on = 1; next }
+       /M\\0A\\0R\\0K\\0E\\0N\\0D/ { if (on) print n + 0; exit }
+       on && $1 == tid && $2 ~ /^writev?\(/ && fd($2) == server { n++ }' "$log"
+  rm -f "$log"
+}
+if command -v strace >/dev/null 2>&1; then
+  per_file() {  # per_file MODE: requests per file, to two decimals
+    small=$(requests "$1" 25); large=$(requests "$1" 50)
+    awk -v s="$small" -v l="$large" 'BEGIN { if (s == "" || l == "") print "?"; else printf "%.2f", (l - s) / 100 }'
+  }
+  printf '    server round trips per file: before (minimal recursion) %s, after (MUR_RemoveFiles) %s\n' \
+    "$(per_file minimal)" "$(per_file mur)"
+  rm -rf "$prefix/drive_c/murbench/tree"
+else
+  echo "    server round trips per file: not counted (strace is not installed)"
+fi
 echo "== Registry copy and move under Wine (build/win64)"
 win "$build" "$build/bin/registry_bench.exe"
 

@@ -30,8 +30,8 @@ EntryAction ActionFor(std::uint32_t attributes);
 
 // What to do with a directory entry once it is open: `listed_*` is what the
 // listing of its parent said, `opened_*` what its own handle says. Only the
-// object the listing showed is acted on: a different file id (when the
-// listing gives one; 0 means none) keeps it. An entry listed as a link whose
+// object the listing showed is acted on: a different file id (when both the
+// listing and the handle give one; 0 means none) keeps it. An entry listed as a link whose
 // handle does not show a link reached what the link points to, and is kept.
 // Otherwise the handle's attributes decide; only kDescend, kRemoveLink or
 // kKeep come back.

@@ -100,23 +100,26 @@ class DirectoryStack {
 
   // The top directory's next entry (its name points into the listing block
   // and lasts until the next call); ERROR_NO_MORE_FILES after the last.
-  // `mask`, on the first read only, lists just the entries of that name.
+  // `mask`, on the first read only, lists just the entries of that name. A
+  // read that fails, or that succeeds with no entry in it (no bytes, or a
+  // malformed first entry), ends the listing as failed: asked again, such a
+  // file system could answer the same forever.
   DWORD Next(ListedEntry* entry, std::wstring_view mask = {}) {
     Frame& frame = top();
-    for (;;) {
-      void* block = blocks_.data() + frame.block_at;
+    void* block = blocks_.data() + frame.block_at;
+    if (platform::NextListedEntry(block, frame.filled, frame.with_ids, &frame.next, entry)) return ERROR_SUCCESS;
+    if (frame.ended) return ERROR_NO_MORE_FILES;
+    DWORD read = platform::ReadDirectory(frame.dir, block, frame.block_bytes, !frame.started, mask, &frame.filled,
+                                         &frame.with_ids);
+    frame.started = true;
+    frame.next = 0;
+    if (read == ERROR_SUCCESS) {
       if (platform::NextListedEntry(block, frame.filled, frame.with_ids, &frame.next, entry)) return ERROR_SUCCESS;
-      if (frame.ended) return ERROR_NO_MORE_FILES;
-      const DWORD read = platform::ReadDirectory(frame.dir, block, frame.block_bytes, !frame.started, mask,
-                                                 &frame.filled, &frame.with_ids);
-      frame.started = true;
-      frame.next = 0;
-      if (read != ERROR_SUCCESS) {
-        frame.ended = true;
-        frame.filled = 0;
-        return read;
-      }
+      read = ERROR_INVALID_DATA;
     }
+    frame.ended = true;
+    frame.filled = 0;
+    return read;
   }
 
  private:
@@ -132,6 +135,18 @@ EntryAction OpenDirectoryEntry(HANDLE parent, const ListedEntry& entry, UniqueHa
       platform::QueryFacts(dir->get(), &opened) != ERROR_SUCCESS)
     return EntryAction::kKeep;
   return ActionForOpenedDirectory(entry.facts.attributes, entry.facts.id, opened.attributes, opened.id);
+}
+
+// Whether the entry `name` of `parent` leads, links followed, to the root of a
+// volume or share (a folder where a volume is mounted, a link to a drive);
+// true as well when that cannot be told.
+bool LeadsToARoot(HANDLE parent, std::wstring_view name) {
+  UniqueHandle target;
+  text::Wide in_volume;
+  bool remote = false;
+  return platform::OpenChildTarget(parent, name, &target) != ERROR_SUCCESS ||
+         platform::QueryPathInVolume(target.get(), &in_volume, &remote) != ERROR_SUCCESS ||
+         IsVolumeOrShareRoot(in_volume.view(), remote);
 }
 
 // Removes a directory link through the handle it was inspected with.
@@ -193,57 +208,103 @@ void Walk(DirectoryStack* stack) {
   }
 }
 
-}  // namespace
-
-int RemoveFiles(std::wstring_view directory) {
-  if (NamesARoot(directory)) return 0;
-  // Trailing separators name the same directory; without them the full path
-  // ends in the directory's own name.
-  while (!directory.empty() && IsSeparator(directory.back())) directory.remove_suffix(1);
-  text::Wide path;
-  if (!path.Assign(directory)) return 0;
-  text::Wide full;
-  std::size_t name_at = 0;
-  if (platform::FullPath(path.c_str(), &full, &name_at) != ERROR_SUCCESS || NamesARoot(full.view())) return 0;
-  std::wstring_view name = full.view();
-  name.remove_prefix(name_at);
-  if (!IsPlainName(name)) return 0;
-  text::Wide parent_path;
-  if (!parent_path.Assign(full.data(), name_at)) return 0;
-
-  // The parent is the one directory opened by path; the top is found in its
-  // listing, which tells what the name held when it was listed.
-  DirectoryStack stack;
-  {
-    UniqueHandle parent;
-    if (platform::OpenDirectoryForListing(parent_path.c_str(), &parent) != ERROR_SUCCESS) return 0;
-    if (!stack.Push(std::move(parent), false)) return 0;
-  }
-  ListedEntry top;
-  text::Wide top_name;
+// The entry `name` of the directory `parent_path`, which is opened by that
+// path as the stack's bottom frame: false when none is listed. The listing
+// matches the name regardless of letter case: the entry spelled exactly so is
+// preferred. `top` points into `top_name`.
+bool FindTop(const wchar_t* parent_path, std::wstring_view name, DirectoryStack* stack, ListedEntry* top,
+             text::Wide* top_name) {
+  UniqueHandle parent;
+  if (platform::OpenDirectoryForListing(parent_path, &parent) != ERROR_SUCCESS) return false;
+  if (!stack->Push(std::move(parent), false)) return false;
   bool found = false;
-  for (ListedEntry entry; stack.Next(&entry, name) == ERROR_SUCCESS;) {
-    // The listing matches the name regardless of letter case: prefer the
-    // entry spelled exactly so.
+  for (ListedEntry entry; stack->Next(&entry, name) == ERROR_SUCCESS;) {
     const bool exact = entry.name == name;
     if (!found || exact) {
-      if (!top_name.Assign(entry.name)) return 0;
-      top = entry;
+      if (!top_name->Assign(entry.name)) return false;
+      *top = entry;
       found = true;
       if (exact) break;
     }
   }
+  top->name = top_name->view();
+  return found;
+}
+
+// Whether `trimmed` (not empty) is `name` with trailing dots and spaces cut off.
+bool TrimmedTo(std::wstring_view name, std::wstring_view trimmed) {
+  if (trimmed.empty() || name.size() <= trimmed.size() || std::wstring_view(name.data(), trimmed.size()) != trimmed)
+    return false;
+  for (std::size_t i = trimmed.size(); i < name.size(); ++i)
+    if (name[i] != L'.' && name[i] != L' ') return false;
+  return true;
+}
+
+// The last component of `path`, trailing separators left out.
+std::wstring_view LastComponent(std::wstring_view path) {
+  while (!path.empty() && IsSeparator(path.back())) path.remove_suffix(1);
+  std::size_t at = path.size();
+  while (at > 0 && !IsSeparator(path[at - 1])) --at;
+  if (at == 0 && path.size() >= 2 && path[1] == L':') at = 2;  // "C:name"
+  path.remove_prefix(at);
+  return path;
+}
+
+}  // namespace
+
+int RemoveFiles(std::wstring_view directory) {
+  if (NamesARoot(directory)) return 0;
+  text::Wide path;
+  if (!path.Assign(directory)) return 0;
+  text::Wide full;
+  std::size_t reported_name_at = 0;  // none when the argument ends in a separator: found below
+  if (platform::FullPath(path.c_str(), &full, &reported_name_at) != ERROR_SUCCESS) return 0;
+  // The full path as the path functions read the argument. Trailing
+  // separators, which they keep (and then report no last component), name
+  // the same directory.
+  std::wstring_view resolved = full.view();
+  while (!resolved.empty() && IsSeparator(resolved.back())) resolved.remove_suffix(1);
+  if (NamesARoot(resolved)) return 0;
+  std::size_t name_at = resolved.size();
+  while (name_at > 0 && !IsSeparator(resolved[name_at - 1])) --name_at;
+  std::wstring_view trimmed = resolved;
+  trimmed.remove_prefix(name_at);
+  text::Wide parent_path;
+  if (!parent_path.Assign(full.data(), name_at)) return 0;
+  // The directory's own name is the argument's last component as spelled:
+  // the path functions trim its trailing dots and spaces (with no separator
+  // after it, or a single dot before one), which would name a neighbour. The
+  // trimmed name stands in only when no entry has the name as spelled.
+  // ("." and ".." are resolved; any other difference is refused.)
+  std::wstring_view name = LastComponent(directory);
+  if (name == L"." || name == L"..") name = trimmed;
+  if (name != trimmed && !TrimmedTo(name, trimmed)) return 0;
+  if (!IsPlainName(name)) return 0;
+
+  // The parent is the one directory opened by path; the top is found in its
+  // listing, which tells what the name held when it was listed.
+  DirectoryStack stack;
+  ListedEntry top;
+  text::Wide top_name;
+  bool found = FindTop(parent_path.c_str(), name, &stack, &top, &top_name);
+  if (!found && name != trimmed && IsPlainName(trimmed)) {
+    while (stack.size() > 0) stack.Pop();
+    found = FindTop(parent_path.c_str(), trimmed, &stack, &top, &top_name);
+  }
   if (!found) return 0;
-  top.name = top_name.view();
   if (ActionFor(top.facts.attributes) != EntryAction::kDescend &&
       ActionFor(top.facts.attributes) != EntryAction::kRemoveLink)
     return 0;  // not a directory: there is no tree to remove
+  // Whatever spelling or link reached it, the root of a volume or share is
+  // refused before anything is opened for removal; a link at the top that
+  // leads there is left as it is.
+  if (LeadsToARoot(stack.top().dir, top.name)) return 0;
 
   UniqueHandle dir;
   bool can_delete = false;
   const EntryAction action = OpenDirectoryEntry(stack.top().dir, top, &dir, &can_delete);
   if (action == EntryAction::kKeep) return 0;
-  // Whatever spelling reached it, the root of a volume or share is refused.
+  // The handle acted on is refused as well if it turns out to be a root.
   text::Wide in_volume;
   bool remote = false;
   if (platform::QueryPathInVolume(dir.get(), &in_volume, &remote) != ERROR_SUCCESS ||

@@ -11,7 +11,10 @@ namespace mur::maintenance {
 //
 // The empty path, and any path that names a drive, volume or share root, by
 // its spelling or by what the opened directory turns out to be, are refused.
-// The directory's parent is the only thing opened by path; the directory
+// The directory's parent is the only thing opened by path (resolved as the
+// path functions resolve it); the directory's own name is the argument's last
+// component as spelled, a trailing dot or space kept, and the name the path
+// functions trim it to stands in only when no entry is so named. The directory
 // itself and everything below it are opened relative to their parent's
 // handle by their true names, without following a reparse point, and each
 // is acted on through the handle it was inspected with. Entries follow

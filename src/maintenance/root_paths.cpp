@@ -45,6 +45,16 @@ bool SameAscii(std::wstring_view text, const char* keyword) {
   return i == text.size();
 }
 
+// `keyword` (any letter case) followed by one or more decimal digits.
+bool KeywordAndNumber(std::wstring_view text, const char* keyword) {
+  std::size_t n = 0;
+  while (keyword[n] != '\0') ++n;
+  if (text.size() <= n || !SameAscii(std::wstring_view(text.data(), n), keyword)) return false;
+  for (std::size_t i = n; i < text.size(); ++i)
+    if (text[i] < L'0' || text[i] > L'9') return false;
+  return true;
+}
+
 bool IsDriveSpec(std::wstring_view s) {
   return s.size() == 2 && s[1] == L':' && ((s[0] >= L'A' && s[0] <= L'Z') || (s[0] >= L'a' && s[0] <= L'z'));
 }
@@ -59,7 +69,7 @@ bool RootAfterPrefix(const Components& parts, std::size_t i) {
   if (IsDriveSpec(head)) return left == 1;
   if (SameAscii(head, "UNC")) return left - 1 <= 2;
   if (SameAscii(head, "GLOBALROOT")) return RootAfterGlobalRoot(parts, i + 1);
-  return left <= 2;  // a device or volume name, and one component below it
+  return left == 1;  // a device or volume name alone
 }
 
 bool RootAfterGlobalRoot(const Components& parts, std::size_t i) {
@@ -71,7 +81,10 @@ bool RootAfterGlobalRoot(const Components& parts, std::size_t i) {
   if (SameAscii(head, "Device")) {
     const std::wstring_view device = parts[i + 1];
     if (SameAscii(device, "Mup") || SameAscii(device, "LanmanRedirector")) return parts.From(i + 2) <= 2;
-    return parts.From(i + 1) <= 2;
+    // A device name alone; "Harddisk<N>\Partition<M>" is one name in two.
+    if (KeywordAndNumber(device, "Harddisk") && KeywordAndNumber(parts[i + 2], "Partition"))
+      return parts.From(i + 1) == 2;
+    return parts.From(i + 1) <= 1;
   }
   return left <= 2;
 }

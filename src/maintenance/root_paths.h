@@ -11,9 +11,10 @@ namespace mur::maintenance {
 // trailing separators, either separator), the same behind the "\\?\",
 // "\\.\" and "\??\" prefixes ("UNC" in any letter case), and under
 // "\\?\GLOBALROOT\" ("??", "GLOBAL??" or "DosDevices" followed by any of
-// these; a device with at most one component below it; "Device\Mup" or
-// "Device\LanmanRedirector" followed by a server and share). A device
-// path of two components ("\\?\Volume{...}\x") counts as a root too.
+// these; "Device" and a device name alone, "Harddisk<N>\Partition<M>" taken
+// as one; "Device\Mup" or "Device\LanmanRedirector" followed by a server and
+// share; any other object directory and one name in it). A device or volume
+// name alone ("\\?\Volume{...}\") is a root; one component below it is not.
 bool NamesARoot(std::wstring_view path);
 
 // Whether an open directory is the root of its volume or share, from its path

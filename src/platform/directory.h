@@ -47,12 +47,18 @@ DWORD OpenDirectoryForListing(const wchar_t* path, UniqueHandle* dir);
 // platform honours that request.
 DWORD OpenChildDirectory(HANDLE parent, std::wstring_view name, UniqueHandle* dir, bool* can_delete);
 
+// Opens the directory `name` of `parent` following a link, as the path
+// functions would reach it, for reading its facts and path only (no access
+// to its contents, no deletion).
+DWORD OpenChildTarget(HANDLE parent, std::wstring_view name, UniqueHandle* dir);
+
 // Deletes the non-directory `name` of `parent` in one open (delete on close)
 // and one close; a reparse point is deleted itself. A read-only file, or one
 // held open without delete sharing, is refused.
 DWORD DeleteChildFile(HANDLE parent, std::wstring_view name);
 
-// The attributes and file id of an open handle.
+// The attributes and file id of an open handle; the id is 0 on a file system
+// that does not report one.
 DWORD QueryFacts(HANDLE handle, FileFacts* facts);
 
 // The open directory's path within its volume (FileNameInformation: "\" for
@@ -68,7 +74,9 @@ DWORD MarkForDeletion(HANDLE handle);
 // kMinListingBlock bytes) with the next entries of `dir`, "." and ".."
 // included; `restart` starts from the first entry, and a non-empty `mask`
 // (on a restart only) lists just the entries of that name. *filled is the
-// byte count written; ERROR_NO_MORE_FILES after the last entry.
+// byte count written (0 only where the file system answers success with
+// nothing, which the caller must not ask again forever); ERROR_NO_MORE_FILES
+// after the last entry.
 // *with_ids (true at a restart) says whether the entries carry file ids: a
 // file system that cannot list them is listed without, and *with_ids is then
 // false for the rest of that listing.

@@ -120,6 +120,19 @@ DWORD OpenChildDirectory(HANDLE parent, std::wstring_view name, UniqueHandle* di
   return ERROR_SUCCESS;
 }
 
+DWORD OpenChildTarget(HANDLE parent, std::wstring_view name, UniqueHandle* dir) {
+  dir->reset();
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kOpenChildTarget, &armed)) return armed;
+  HANDLE h = nullptr;
+  const NTSTATUS status = OpenRelative(parent, name, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                       FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, &h);
+  if (status != nt::kSuccess) return nt::ToWin32(status);
+  seam::Opened();
+  dir->reset(h);
+  return ERROR_SUCCESS;
+}
+
 DWORD DeleteChildFile(HANDLE parent, std::wstring_view name) {
   unsigned long armed = 0;
   if (seam::Tripped(seam::kDeleteChildFile, &armed)) return armed;
@@ -140,8 +153,16 @@ DWORD QueryFacts(HANDLE handle, FileFacts* facts) {
   NTSTATUS status = ::NtQueryInformationFile(handle, &io, &basic, sizeof basic, kFileBasicInformation);
   if (status != nt::kSuccess) return nt::ToWin32(status);
   LARGE_INTEGER id;  // FILE_INTERNAL_INFORMATION
-  status = ::NtQueryInformationFile(handle, &io, &id, sizeof id, kFileInternalInformation);
-  if (status != nt::kSuccess) return nt::ToWin32(status);
+  id.QuadPart = 0;
+  status = seam::Tripped(seam::kQueryFileId, &armed)
+               ? static_cast<NTSTATUS>(armed)
+               : ::NtQueryInformationFile(handle, &io, &id, sizeof id, kFileInternalInformation);
+  // A file system without file ids: the handle has none (0).
+  if (nt::ClassNotAnswered(status)) {
+    id.QuadPart = 0;
+  } else if (status != nt::kSuccess) {
+    return nt::ToWin32(status);
+  }
   facts->attributes = basic.FileAttributes;
   facts->id = static_cast<std::uint64_t>(id.QuadPart);
   return ERROR_SUCCESS;
@@ -192,18 +213,20 @@ DWORD ReadDirectory(HANDLE dir, void* block, std::uint32_t bytes, bool restart, 
   *filled = 0;
   unsigned long armed = 0;
   if (seam::Tripped(seam::kQueryDirectory, &armed)) return armed;
+  if (seam::Tripped(seam::kEmptyListingRead, &armed)) return ERROR_SUCCESS;
   UNICODE_STRING counted;
   const bool masked = restart && !mask.empty();
   if (masked && !CountedName(mask, &counted)) return ERROR_INVALID_NAME;
   IO_STATUS_BLOCK io;
   io.Information = 0;
   auto query = [&](FILE_INFORMATION_CLASS information_class) {
+    if (information_class == kFileIdFullDirectoryInformation && seam::Tripped(seam::kListWithIds, &armed))
+      return static_cast<NTSTATUS>(armed);
     return NtQueryDirectoryFile(dir, nullptr, nullptr, nullptr, &io, block, bytes, information_class, FALSE,
                                 masked ? &counted : nullptr, restart ? TRUE : FALSE);
   };
   NTSTATUS status = query(*with_ids ? kFileIdFullDirectoryInformation : kFileDirectoryInformation);
-  if (*with_ids && restart &&
-      (status == nt::kInvalidInfoClass || status == nt::kInvalidParameter || status == nt::kNotSupported)) {
+  if (*with_ids && restart && nt::ClassNotAnswered(status)) {
     // A file system without file ids in its listings.
     *with_ids = false;
     status = query(kFileDirectoryInformation);

@@ -11,6 +11,7 @@ namespace mur::platform::nt {
 
 constexpr NTSTATUS kSuccess = 0;
 constexpr NTSTATUS kBufferOverflow = static_cast<NTSTATUS>(0x80000005L);
+constexpr NTSTATUS kNotImplemented = static_cast<NTSTATUS>(0xC0000002L);
 constexpr NTSTATUS kInvalidInfoClass = static_cast<NTSTATUS>(0xC0000003L);
 constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
 constexpr NTSTATUS kInvalidParameter = static_cast<NTSTATUS>(0xC000000DL);
@@ -19,6 +20,14 @@ constexpr NTSTATUS kBufferTooSmall = static_cast<NTSTATUS>(0xC0000023L);
 constexpr NTSTATUS kObjectNameInvalid = static_cast<NTSTATUS>(0xC0000033L);
 constexpr NTSTATUS kSharingViolation = static_cast<NTSTATUS>(0xC0000043L);
 constexpr NTSTATUS kNotSupported = static_cast<NTSTATUS>(0xC00000BBL);
+constexpr NTSTATUS kInvalidLevel = static_cast<NTSTATUS>(0xC0000148L);
+
+// Whether a query failed because the file system does not answer that
+// information class (the status varies with the file system and its age).
+inline bool ClassNotAnswered(NTSTATUS status) {
+  return status == kInvalidInfoClass || status == kInvalidParameter || status == kNotSupported ||
+         status == kInvalidLevel || status == kNotImplemented;
+}
 
 // A Win32 error code for a status (ERROR_SUCCESS for success).
 inline DWORD ToWin32(NTSTATUS status) {

@@ -25,6 +25,13 @@ enum Op : int {
   kQueryDirectory,         // ReadDirectory
   kQueryFileInformation,   // QueryFacts, QueryPathInVolume
   kSetDisposition,         // MarkForDeletion
+  kOpenChildTarget,        // OpenChildTarget
+  // These stand in for one native query inside a call: an armed query is not
+  // made and answers the armed value as its NTSTATUS.
+  kQueryFileId,            // QueryFacts's file id query
+  kListWithIds,            // ReadDirectory's query for entries with file ids
+  // An armed ReadDirectory answers success with no bytes, no query made.
+  kEmptyListingRead,
   // Registry key tree copy (kRegDeleteKey deletes through a key's handle,
   // kRegQueryKeyName asks a key's full name).
   kRegOpenKey = 30,

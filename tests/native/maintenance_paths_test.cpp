@@ -32,7 +32,9 @@ TEST(MaintenancePaths, RootsInEverySpelling) {
         L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\", L"\\\\?\\GLOBALROOT\\Device\\Harddisk0\\Partition1",
         L"\\\\?\\GLOBALROOT\\Device\\Mup\\server\\share", L"\\\\.\\GLOBALROOT\\device\\mup\\server\\share\\",
         L"\\\\?\\GLOBALROOT\\Device\\LanmanRedirector\\server\\share",
-        L"\\\\?\\Volume{0a1b2c3d-0000-0000-0000-000000000000}\\"}) {
+        L"\\\\?\\Volume{0a1b2c3d-0000-0000-0000-000000000000}\\",
+        L"\\\\?\\Volume{0a1b2c3d-0000-0000-0000-000000000000}", L"\\\\.\\HarddiskVolume1\\",
+        L"\\\\?\\GLOBALROOT\\Device\\harddisk12\\partition3\\", L"\\\\?\\GLOBALROOT\\ArcName\\multi(0)disk(0)"}) {
     EXPECT_TRUE(NamesARoot(root)) << Narrow(root);
   }
   for (const wchar_t* not_root :
@@ -40,7 +42,13 @@ TEST(MaintenancePaths, RootsInEverySpelling) {
         L"\\\\?\\C:\\App", L"\\\\?\\UNC\\server\\share\\dir", L"\\\\?\\unc\\server\\share\\dir",
         L"CC:\\", L"\\??\\C:\\App", L"\\\\?\\GLOBALROOT\\??\\C:\\App",
         L"\\\\?\\GLOBALROOT\\Device\\Harddisk0\\Partition1\\App",
-        L"\\\\?\\GLOBALROOT\\Device\\Mup\\server\\share\\App", L"\\\\?\\UNCX\\server\\share"}) {
+        L"\\\\?\\GLOBALROOT\\Device\\Mup\\server\\share\\App", L"\\\\?\\UNCX\\server\\share",
+        // One component below a device or volume name is not its root.
+        L"\\\\?\\Volume{0a1b2c3d-0000-0000-0000-000000000000}\\App",
+        L"\\\\?\\Volume{0a1b2c3d-0000-0000-0000-000000000000}\\App\\", L"\\\\.\\HarddiskVolume1\\App",
+        L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\App", L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\App\\",
+        L"\\\\?\\GLOBALROOT\\??\\Volume{0a1b2c3d-0000-0000-0000-000000000000}\\App",
+        L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\Partition1", L"\\\\?\\GLOBALROOT\\Device\\Harddisk0\\App"}) {
     EXPECT_FALSE(NamesARoot(not_root)) << Narrow(not_root);
   }
 }
@@ -120,6 +128,9 @@ TEST(RemovalRules, OpenedDirectoryMustBeTheOneListed) {
       {"became a link, no ids", dir, 0, link, 0, EntryAction::kRemoveLink},
       {"no ids: the handle decides", dir, 0, dir, 5, EntryAction::kDescend},
       {"no ids, link reached through", link, 0, dir, 5, EntryAction::kKeep},
+      {"no id from the handle: its attributes decide", dir, 7, dir, 0, EntryAction::kDescend},
+      {"no id from the handle, link reached through", link, 7, dir, 0, EntryAction::kKeep},
+      {"no id from the handle, became a link", dir, 7, link, 0, EntryAction::kRemoveLink},
       {"no longer a directory", dir, 7, 0, 7, EntryAction::kKeep},
   };
   for (const Case& c : cases) {

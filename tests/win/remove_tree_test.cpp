@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +21,42 @@ namespace {
 
 
 int Remove(const Library& lib, const char* dir) { return MUR_CALL(lib, MUR_RemoveFiles)(dir); }
+
+// The code page this run was started for (MURTEST_CODE_PAGE); 0 when unset.
+UINT ExpectedCodePage() {
+  const char* expected = std::getenv("MURTEST_CODE_PAGE");
+  return expected ? static_cast<UINT>(std::atoi(expected)) : 0;
+}
+
+// `wide` in the system code page, as the A functions convert it (best fit).
+std::string ToSystem(const std::wstring& wide) {
+  const int n = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                      nullptr);
+  std::string narrow(n > 0 ? n : 0, '\0');
+  if (n > 0)
+    ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &narrow[0], n, nullptr, nullptr);
+  return narrow;
+}
+
+// A fixture name and the bytes it must have in code page `code_page` (0: in
+// both) for its row to show what it is meant to.
+struct Conversion {
+  UINT code_page;
+  const wchar_t* wide;
+  const char* narrow;
+};
+
+// Fails unless the run's code page is the active one and every fixture name
+// of that code page converts as its row means it to.
+void ExpectConversions(const std::vector<Conversion>& conversions) {
+  ASSERT_NE(0u, ExpectedCodePage()) << "set MURTEST_CODE_PAGE to 932 or 1252";
+  ASSERT_EQ(ExpectedCodePage(), ::GetACP());
+  for (const Conversion& c : conversions) {
+    if (c.code_page == 0 || c.code_page == ::GetACP()) {
+      EXPECT_EQ(c.narrow, ToSystem(c.wide)) << c.code_page;
+    }
+  }
+}
 
 using Paths = std::vector<std::string>;
 
@@ -184,10 +222,12 @@ TEST(RemoveTreeEdges, LinksAreNeverFollowed) {
 }
 
 // A link to a file outside the tree goes as the link; its target stays.
-// Windows marks such a link as a reparse point. Wine 8 shows a Unix link to
-// a file as the file itself (no reparse attribute, the target's file id), so
-// that no Windows call can tell it apart, and deleting it there deletes its
-// target, as DeleteFile does: a gap this test states instead of passing over.
+// Windows lists such a link with the reparse attribute and opens it as the
+// link. Wine 8 lists a Unix link to a file as a plain file (no reparse
+// attribute, the target's file id) and opens it as its target even when told
+// not to follow links. The removal decides from the listing and that open, so
+// there deleting it deletes its target, as DeleteFile does: a gap this test
+// states instead of passing over.
 TEST(RemoveTreeEdges, AFileLinkGoesAsTheLink) {
   if (!RunningUnderWine()) GTEST_SKIP() << "Unix symbolic links are made under Wine only";
   ScratchDir scratch(false);
@@ -200,8 +240,9 @@ TEST(RemoveTreeEdges, AFileLinkGoesAsTheLink) {
   const DWORD attributes = ::GetFileAttributesA((root + "\\file_link").c_str());
   if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
     RunUnixShell("rm -f '" + UnixPath(root) + "/file_link'");
-    GTEST_SKIP() << "skipped: this Wine shows a Unix link to a file as the file itself (attributes 0x" << std::hex
-                 << attributes << "); no Windows call tells it apart, and deleting it deletes its target";
+    GTEST_SKIP() << "skipped: this Wine lists a Unix link to a file as a plain file (attributes 0x" << std::hex
+                 << attributes << ") and opens it, links not followed, as its target; the removal decides from "
+                 << "that listing and open, so deleting it here would delete its target, as DeleteFile does";
   }
   EXPECT_EQ(1, Remove(Mur(), root.c_str()));
   EXPECT_EQ("file.txt", ReadAll(outside + "\\file.txt"));
@@ -220,6 +261,65 @@ TEST(RemoveTreeEdges, DirectoryThatIsALinkIsNotEmptied) {
   EXPECT_EQ((Paths{"keep.txt", "sub/", "sub/keep2.txt"}), ListTree(target));
   RunUnixShell("rm -f '" + UnixPath(link) + "'");
 }
+
+// The directory's own name, the last component of the argument, is taken as
+// spelled: a trailing dot or space is kept whether or not a separator
+// follows, so the neighbour the path functions would trim it to (here "x",
+// holding a canary) is never reached. Only when no entry has the name as
+// spelled does it name what the path functions make of it, as before.
+struct TopCase {
+  const char* why;
+  UINT code_page;        // the code page the row runs in; 0: both
+  const char* name;      // the argument's last component, in that code page
+  bool separator;        // the argument ends in a backslash
+  const wchar_t* named;  // the directory that must go, beside "x"; null: "x" itself
+};
+
+class RemoveTreeTop : public ::testing::TestWithParam<TopCase> {};
+
+TEST_P(RemoveTreeTop, RemovesTheDirectoryNamedAndNoNeighbour) {
+  const TopCase& c = GetParam();
+  if (c.code_page != 0) {
+    ExpectConversions({{c.code_page, c.named, c.name}});
+    if (c.code_page != ::GetACP()) GTEST_SKIP() << "a row for code page " << c.code_page;
+  }
+  ScratchDir scratch(false);
+  const std::string c1 = scratch.path() + "\\c1";
+  ::CreateDirectoryA(c1.c_str(), nullptr);
+  std::vector<WideTreeEntry> tree{{L"x/canary.txt"}};
+  if (c.named) {
+    tree.push_back({std::wstring(c.named) + L"/in.txt"});
+    tree.push_back({std::wstring(c.named) + L"/sub/deep.txt"});
+  }
+  MakeWideTree(c1, tree);
+  const std::string argument = c1 + "\\" + c.name + (c.separator ? "\\" : "");
+
+  EXPECT_EQ(1, Remove(Mur(), argument.c_str()));
+  if (c.named) {
+    EXPECT_FALSE(WideExists(c1, c.named));
+    EXPECT_TRUE(WideExists(c1, L"x/canary.txt"));
+  } else {
+    EXPECT_FALSE(WideExists(c1, L"x"));
+  }
+  RemoveWideTree(c1, tree);
+}
+
+const TopCase kTopCases[] = {
+    {"trailing space, then a separator", 0, "x ", true, L"x "},
+    {"trailing dot, then a separator", 0, "x.", true, L"x."},
+    {"trailing space", 0, "x ", false, L"x "},
+    {"trailing dot", 0, "x.", false, L"x."},
+    {"trailing dots and spaces", 0, "x. .", false, L"x. ."},
+    {"no entry so named: the trimmed name, as the path functions read it", 0, "x.", false, nullptr},
+    // U+8868 is 0x95 0x5C in code page 932: its trail byte is a backslash.
+    {"double-byte name whose trail byte is a backslash", 932, "\x95\x5C", false, L"\u8868"},
+    {"double-byte name whose trail byte is a backslash, then a separator", 932, "\x95\x5C", true, L"\u8868"},
+    {"name beyond ASCII in 1252", 1252, "caf\xE9", false, L"caf\u00E9"},
+    {"name beyond ASCII in 1252, then a separator", 1252, "caf\xE9", true, L"caf\u00E9"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Names, RemoveTreeTop, ::testing::ValuesIn(kTopCases),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
 
 // Paths past MAX_PATH, and trees thousands of levels deep, go like any other:
 // every entry is opened relative to its parent, and the walk keeps its own
@@ -330,9 +430,15 @@ TEST_F(RemoveTreeFaults, FailuresKeepGoingAndCloseEveryHandle) {
       {seam::kQueryDirectory, 1},  // the parent's listing of the top
       {seam::kQueryDirectory, 2},
       {seam::kQueryDirectory, 4},
-      {seam::kQueryFileInformation, 1},
-      {seam::kQueryFileInformation, 2},  // the top's volume and path
-      {seam::kQueryFileInformation, 3},
+      // A read that succeeds with nothing in it fails the listing.
+      {seam::kEmptyListingRead, 1},
+      {seam::kEmptyListingRead, 2},
+      {seam::kEmptyListingRead, 4},
+      {seam::kOpenChildTarget, 1},       // where the top leads
+      {seam::kQueryFileInformation, 1},  // the volume and path it leads to
+      {seam::kQueryFileInformation, 2},  // the top's own facts
+      {seam::kQueryFileInformation, 3},  // the top's volume and path
+      {seam::kQueryFileInformation, 4},
       {seam::kSetDisposition, 1},
       {seam::kSetDisposition, 3},
       {seam::kAllocate, 1},
@@ -356,6 +462,35 @@ TEST_F(RemoveTreeFaults, FailuresKeepGoingAndCloseEveryHandle) {
   }
 }
 
+// A file system that answers neither file ids in its listings nor a handle's
+// file id, whichever status it refuses the information class with: the tree
+// goes all the same, the handles' attributes deciding alone.
+TEST_F(RemoveTreeFaults, FileSystemsWithoutFileIdsAreRemovedAlike) {
+  const seam::Op queries[] = {seam::kListWithIds, seam::kQueryFileId};
+  const DWORD refusals[] = {0xC0000003 /* invalid info class */, 0xC000000D /* invalid parameter */,
+                            0xC00000BB /* not supported */, 0xC0000148 /* invalid level */,
+                            0xC0000002 /* not implemented */};
+  for (const seam::Op op : queries) {
+    for (const DWORD status : refusals) {
+      for (int nth = 1; nth <= 2; ++nth) {  // the top, then a level below it
+        char trace[64];
+        std::snprintf(trace, sizeof trace, "%d#%d status 0x%08lX", op, nth, static_cast<unsigned long>(status));
+        SCOPED_TRACE(trace);
+        ScratchDir scratch(false);
+        const std::string root = scratch.path() + "\\tree";
+        ::CreateDirectoryA(root.c_str(), nullptr);
+        MakeTree(root, {{"a.txt"}, {"b/c.txt"}, {"e/f/g.txt"}});
+        Seam::Arm(op, nth, status);
+        EXPECT_EQ(1, Remove(MurSeam(), root.c_str()));
+        EXPECT_GE(Seam::Calls(op), nth);
+        EXPECT_EQ(0, Seam::LiveHandles());
+        EXPECT_FALSE(FileExists(root));
+        Seam::Reset();
+      }
+    }
+  }
+}
+
 // Names as the file system holds them: names that the code page maps onto a
 // separator by best fit, names it has no form for, names whose trailing dot
 // or space the path functions trim.
@@ -364,12 +499,14 @@ struct NameCase {
   std::vector<WideTreeEntry> tree;
   int result;
   std::vector<std::wstring> stays;  // below the removed directory
+  std::vector<Conversion> conversions;  // what the names are in the code page that shows the fault
 };
 
 class RemoveTreeNames : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(RemoveTreeNames, TrueNamesOnly) {
   const NameCase& c = GetParam();
+  ExpectConversions(c.conversions);
   ScratchDir scratch(false);
   // scratch\t\App\sub holds the names; scratch\t\victim.txt and
   // scratch\victim.txt are what a best-fit name with ".." would reach.
@@ -384,13 +521,17 @@ TEST_P(RemoveTreeNames, TrueNamesOnly) {
   EXPECT_EQ(c.result, Remove(Mur(), app.c_str()));
   EXPECT_EQ("canary", ReadAll(t + "\\victim.txt"));
   EXPECT_EQ("canary", ReadAll(scratch.path() + "\\victim.txt"));
-  if (c.result == 1) EXPECT_FALSE(FileExists(app));
+  if (c.result == 1) {
+    EXPECT_FALSE(FileExists(app));
+  }
   for (const std::wstring& kept : c.stays) EXPECT_TRUE(WideExists(app, kept)) << c.why;
   // Nothing but what stays is left: every created entry not listed is gone.
   for (const WideTreeEntry& e : c.tree) {
     bool listed = false;
     for (const std::wstring& kept : c.stays) listed = listed || kept == e.path || kept + L"/" == e.path;
-    if (!listed && c.result == 0) EXPECT_FALSE(WideExists(app, e.path)) << c.why;
+    if (!listed && c.result == 0) {
+      EXPECT_FALSE(WideExists(app, e.path)) << c.why;
+    }
   }
   RemoveWideTree(app, c.tree);
 }
@@ -401,30 +542,40 @@ const NameCase kNameCases[] = {
     {"yen sign with dots",
      {{L"sub/\u00A5..\u00A5..\u00A5victim.txt"}, {L"sub/\u00A5..\u00A5..\u00A5..\u00A5victim.txt"}},
      1,
-     {}},
+     {},
+     {{932, L"\u00A5..\u00A5..\u00A5victim.txt", "\\..\\..\\victim.txt"}}},
     {"full-width reverse solidus with dots",
      {{L"sub/\uFF3C..\uFF3C..\uFF3Cvictim.txt"}, {L"sub/\uFF3C..\uFF3C..\uFF3C..\uFF3Cvictim.txt"}},
      1,
-     {}},
-    {"best-fit directory name", {{L"\u00A5..\u00A5x/"}, {L"\u00A5..\u00A5x/inner.txt"}, {L"\uFF3C..\uFF3Cy/z.txt"}}, 1, {}},
+     {},
+     {{1252, L"\uFF3C..\uFF3C..\uFF3Cvictim.txt", "\\..\\..\\victim.txt"}}},
+    {"best-fit directory name",
+     {{L"\u00A5..\u00A5x/"}, {L"\u00A5..\u00A5x/inner.txt"}, {L"\uFF3C..\uFF3Cy/z.txt"}},
+     1,
+     {},
+     {{932, L"\u00A5..\u00A5x", "\\..\\x"}, {1252, L"\uFF3C..\uFF3Cy", "\\..\\y"}}},
     {"names outside the code page",
      {{L"\uD55C\uAE00/"}, {L"\uD55C\uAE00/\uB370\uC774\uD130.txt"}, {L"\U0001F600.txt"},
       {L"\U0001F4C1 dir/\U0001F600 file.txt"}, {L"plain.txt"}},
      1,
-     {}},
+     {},
+     {{0, L"\uD55C\uAE00", "??"}, {0, L"\uB370\uC774\uD130.txt", "???.txt"}}},
     {"hidden name outside the code page stays",
      {{L"\uD55C\uAE00/\uB370\uC774\uD130.txt", FILE_ATTRIBUTE_HIDDEN}, {L"\uD55C\uAE00/other.txt"}},
      0,
-     {L"\uD55C\uAE00", L"\uD55C\uAE00/\uB370\uC774\uD130.txt"}},
+     {L"\uD55C\uAE00", L"\uD55C\uAE00/\uB370\uC774\uD130.txt"},
+     {{0, L"\uD55C\uAE00", "??"}}},
     {"trailing dot and space beside hidden files of the trimmed names",
      {{L"x", FILE_ATTRIBUTE_HIDDEN}, {L"x."}, {L"y", FILE_ATTRIBUTE_HIDDEN}, {L"y "}, {L"z.."}},
      0,
-     {L"x", L"y"}},
+     {L"x", L"y"},
+     {}},
     {"trailing dot and space on directories beside hidden files",
      {{L"d", FILE_ATTRIBUTE_HIDDEN}, {L"d./"}, {L"d./in.txt"}, {L"e", FILE_ATTRIBUTE_SYSTEM}, {L"e /f.txt"}},
      0,
-     {L"d", L"e"}},
-    {"trailing dot and space, nothing hidden", {{L"x."}, {L"x"}, {L"y "}, {L"dir./a."}}, 1, {}},
+     {L"d", L"e"},
+     {}},
+    {"trailing dot and space, nothing hidden", {{L"x."}, {L"x"}, {L"y "}, {L"dir./a."}}, 1, {}, {}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Names, RemoveTreeNames, ::testing::ValuesIn(kNameCases),
@@ -462,7 +613,9 @@ TEST(RemoveTreeEdges, HiddenLinksAreNeverFollowed) {
 
 // Roots are refused when the opened directory is the root of its volume,
 // whatever spelling reached it: a drive mapped onto a scratch folder is
-// refused through the drive's spellings and through the folder's own paths.
+// refused through the drive's spellings and through the folder's own paths,
+// and so is a link at the top that leads there (a folder where a volume is
+// mounted): the link stays and nothing on the volume is touched.
 TEST(RemoveTreeEdges, VolumeRootsAreRefusedWhateverTheSpelling) {
   if (!RunningUnderWine()) GTEST_SKIP() << "drives are mapped through the Wine prefix";
   char prefix[MAX_PATH];
@@ -483,6 +636,12 @@ TEST(RemoveTreeEdges, VolumeRootsAreRefusedWhateverTheSpelling) {
     ~Unmount() { RunUnixShell("rm -f '" + device + "'"); }
   } unmount{device};
   ASSERT_TRUE(RunUnixShell("ln -s '" + UnixPath(volume) + "' '" + device + "'"));
+  const std::string mounted = scratch.path() + "\\mounted";
+  ASSERT_TRUE(MakeUnixSymlink(volume, mounted));
+  struct Unlink {
+    std::string link;
+    ~Unlink() { RunUnixShell("rm -f '" + link + "'"); }
+  } unlink{UnixPath(mounted)};
   const std::string drive = std::string(1, letter) + ":";
   ASSERT_TRUE(WaitFor([](const std::string& d) { return FileExists(d + "\\canary.txt"); }, drive));
   // Wine refreshes its table of drive roots, which names a folder by its
@@ -496,13 +655,20 @@ TEST(RemoveTreeEdges, VolumeRootsAreRefusedWhateverTheSpelling) {
                                  "\\\\.\\" + drive + "\\", "\\\\?\\GLOBALROOT\\??\\" + drive + "\\",
                                  "\\\\?\\UnC\\localhost\\" + drive.substr(0, 1) + "$",
                                  volume,               volume + "\\",
-                                 "\\\\?\\" + volume,   z_path};
+                                 "\\\\?\\" + volume,   z_path,
+                                 mounted,              mounted + "\\"};
   for (const std::string& path : refused) {
     SCOPED_TRACE(path);
     EXPECT_EQ(0, Remove(Mur(), path.c_str()));
+    // Refused before anything is opened for removal.
+    Seam::Reset();
+    EXPECT_EQ(0, Remove(MurSeam(), path.c_str()));
+    EXPECT_EQ(0, Seam::Calls(seam::kOpenChildDirectory));
+    EXPECT_EQ(0, Seam::LiveHandles());
     EXPECT_EQ("canary.txt", ReadAll(volume + "\\canary.txt"));
     EXPECT_EQ("sub/deep.txt", ReadAll(volume + "\\sub\\deep.txt"));
   }
+  EXPECT_TRUE(::GetFileAttributesA(mounted.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
   RunUnixShell("rm -f '" + device + "'");
   ASSERT_TRUE(WaitFor([](const std::string& d) { return !FileExists(d + "\\"); }, drive));
   ::Sleep(1500);
