@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/handles.h"
 #include "support/library.h"
 #include "support/scratch.h"
 #include "support/seam.h"
@@ -337,9 +338,8 @@ TEST(RemoveTreeEdges, PathsPastThePlatformLimitAreRemoved) {
     deep += L"\\" + std::wstring(20, static_cast<wchar_t>(L'a' + i % 26));
     ASSERT_TRUE(::CreateDirectoryW(deep.c_str(), nullptr));
   }
-  HANDLE h = ::CreateFileW((deep + L"\\leaf.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, h);
-  ::CloseHandle(h);
+  ASSERT_TRUE(FileHandle(::CreateFileW((deep + L"\\leaf.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                       nullptr)));
   ASSERT_GT(deep.size(), 600u);
 
   EXPECT_EQ(1, Remove(Mur(), root.c_str()));
@@ -377,10 +377,10 @@ DWORD WINAPI MeasuredThread(void* p) {
 template <class Body>
 std::size_t StackBytesUsed(Body body) {
   StackRun run{[](void* b) { (*static_cast<Body*>(b))(); }, &body, 0};
-  HANDLE thread = ::CreateThread(nullptr, 1024 * 1024, MeasuredThread, &run, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  const Handle thread(
+      ::CreateThread(nullptr, 1024 * 1024, MeasuredThread, &run, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
   if (!thread) return static_cast<std::size_t>(-1);
-  ::WaitForSingleObject(thread, INFINITE);
-  ::CloseHandle(thread);
+  ::WaitForSingleObject(thread.get(), INFINITE);
   return run.used;
 }
 
