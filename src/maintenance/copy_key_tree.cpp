@@ -331,6 +331,31 @@ DWORD CreateMissing(UniqueKey* key, std::wstring_view missing, CreatedKeys* crea
   return kSuccess;
 }
 
+// For a move: whether the key that the source path ends in, `unfollowed`
+// (opened as itself), is the key that the copy reads, named `followed_name`
+// (the path with links followed). *same_key when it is that key itself;
+// otherwise the path ends in a link, accepted only when `unfollowed` is a
+// link key whose target is that key (the deletion then deletes the link
+// alone). Anything else, such as a path that changed between the two opens
+// or one that ends in a chain of links, is refused with
+// ERROR_INVALID_PARAMETER before anything is written.
+DWORD MatchSourceEnd(HKEY unfollowed, std::wstring_view followed_name, bool* same_key) {
+  *same_key = false;
+  text::Wide name;
+  DWORD result = platform::QueryKeyName(unfollowed, &name);
+  if (result != kSuccess) return result;
+  if (Relate(name.view(), followed_name, platform::UpcaseKeyNameUnit, nullptr) == KeyRelation::kSame) {
+    *same_key = true;
+    return kSuccess;
+  }
+  result = platform::QueryLinkTarget(unfollowed, &name);
+  if (result == ERROR_FILE_NOT_FOUND) return ERROR_INVALID_PARAMETER;  // no link
+  if (result != kSuccess) return result;
+  return Relate(name.view(), followed_name, platform::UpcaseKeyNameUnit, nullptr) == KeyRelation::kSame
+             ? kSuccess
+             : ERROR_INVALID_PARAMETER;
+}
+
 }  // namespace
 
 DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destination, int move_flag) {
@@ -340,23 +365,38 @@ DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destinat
   if (!HasComponents(source_path)) return ERROR_INVALID_PARAMETER;
   const bool move = (move_flag & 0xFF) == 1;
 
-  // The key that the copy reads (links followed) and, for a move, the key
-  // that the path itself ends in, which the deletion starts from: the same
-  // key unless the path ends in a link, which is then deleted as the link.
+  // For a move, first the key that the path itself ends in, which the
+  // deletion starts from; then the key that the copy reads (links followed).
+  // The deletion acts on the key it was opened on, so the copy must read
+  // that very key or, when the path ends in a link, the link's own target.
   UniqueKey source_key, deletion_key;
-  DWORD result = platform::OpenKey(root, source_path.data(), KeyAccess::kRead, &source_key);
-  if (result != kSuccess) return result;
   // A source that may be read but not deleted is still copied; its deletion
   // then reports the denial and deletes nothing below it either.
   DWORD deletion_denied = kSuccess;
+  DWORD result = kSuccess;
   if (move) {
     result = platform::OpenKeyNoFollow(root, source_path.data(), KeyAccess::kReadDelete, &deletion_key);
-    if (result == ERROR_ACCESS_DENIED) deletion_denied = result;
-    if (result != kSuccess && result != ERROR_ACCESS_DENIED) return result;
+    if (result == ERROR_ACCESS_DENIED) {
+      deletion_denied = result;
+    } else if (result != kSuccess) {
+      return result;
+    }
   }
+  result = platform::OpenKey(root, source_path.data(), KeyAccess::kRead, &source_key);
+  if (result != kSuccess) return result;
   text::Wide source_name;
   result = platform::QueryKeyName(source_key.get(), &source_name);
   if (result != kSuccess) return result;
+  HKEY copy_source = source_key.get();
+  if (deletion_key) {
+    bool same_key = false;
+    result = MatchSourceEnd(deletion_key.get(), source_name.view(), &same_key);
+    if (result != kSuccess) return result;
+    if (same_key) {  // read through the deletion's own handle: one key for both
+      copy_source = deletion_key.get();
+      source_key.reset();
+    }
+  }
 
   Destination target;
   result = FindDestination(root, destination_path, &target);
@@ -365,7 +405,7 @@ DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destinat
   result = platform::QueryKeyName(target.key.get(), &destination_name);
   if (result != kSuccess) return result;
   if (!AppendComponents(target.missing, &destination_name)) return ERROR_NOT_ENOUGH_MEMORY;
-  result = CheckOverlap(source_key.get(), source_name.view(), destination_name.view());
+  result = CheckOverlap(copy_source, source_name.view(), destination_name.view());
   if (result != kSuccess) return result;
 
   // From here on the keys inspected above are the ones written to.
@@ -379,7 +419,7 @@ DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destinat
     SourceGuard guard(source_name.view());
     HKEY destination_key = nullptr;
     result = CreateMissing(&writable, target.missing, &created, &guard, &destination_key);
-    if (result == kSuccess) result = CopyTree(source_key.get(), destination_key, &created, &guard);
+    if (result == kSuccess) result = CopyTree(copy_source, destination_key, &created, &guard);
     if (result != kSuccess) {
       created.Undo();
       return result;

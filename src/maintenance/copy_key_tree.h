@@ -24,11 +24,18 @@ namespace mur::maintenance {
 // endless: the copy fails where the registry refuses keys deeper than 512
 // levels, or 512 levels below the source with ERROR_CANT_RESOLVE_FILENAME.
 // A failed copy deletes every key this call created (the intermediate ones
-// included) and nothing else, and returns the error. The move then deletes the source tree deepest first, each key
-// through its own handle; a link key, inside the tree or named by the source
-// path itself, is deleted as the link, its target neither entered nor
-// deleted. A key that cannot be deleted stops the deletion and its error is
-// returned, with the complete copy in place.
+// included) and nothing else, and returns the error. The move then deletes
+// the source tree deepest first, each key through its own handle; a link key,
+// inside the tree or named by the source path itself, is deleted as the link,
+// its target neither entered nor deleted. A key that cannot be deleted stops
+// the deletion and its error is returned, with the complete copy in place.
+//
+// A move deletes only what it copied: it opens the key that the source path
+// ends in as itself first, and the copy reads that very key; when that key is
+// a link, the copy reads the key the path leads to, and only when the link
+// names that key itself (one link, not a chain of them, and not a path that
+// changed between the two opens): otherwise ERROR_INVALID_PARAMETER, with
+// nothing touched.
 //
 // Returns ERROR_SUCCESS or the first error (ERROR_NOT_ENOUGH_MEMORY when
 // memory runs out, undone like any other failure).

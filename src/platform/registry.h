@@ -57,6 +57,11 @@ DWORD DeleteKey(HKEY key);
 // same for every handle to one key, whatever path or link led to it.
 DWORD QueryKeyName(HKEY key, text::Wide* name);
 
+// The full name of the key that the link key `key` (opened as itself) leads
+// to: its SymbolicLinkValue, read through that handle. ERROR_FILE_NOT_FOUND
+// when the key holds no such value of type REG_LINK (it is no link).
+DWORD QueryLinkTarget(HKEY key, text::Wide* target);
+
 // One UTF-16 unit in upper case, by the table that the registry compares
 // key names with.
 wchar_t UpcaseKeyNameUnit(wchar_t unit);

@@ -1,5 +1,6 @@
 #include "platform/registry.h"
 
+#include <cstring>
 #include <cwchar>
 #include <string_view>
 
@@ -182,6 +183,34 @@ DWORD QueryKeyName(HKEY key, text::Wide* name) {
     }
     if (error == ERROR_INVALID_PARAMETER) return QueryObjectName(key, name);
     return error;
+  }
+}
+
+DWORD QueryLinkTarget(HKEY key, text::Wide* target) {
+  target->Clear();
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kRegQueryLinkTarget, &armed)) return armed;
+  text::Buffer<BYTE> data;
+  DWORD size = 512;
+  for (int growths = 0;; ++growths) {
+    if (!data.Resize(size)) return ERROR_NOT_ENOUGH_MEMORY;
+    DWORD type = 0;
+    size = static_cast<DWORD>(data.size());
+    const LONG result = ::RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, data.data(), &size);
+    if (result == ERROR_MORE_DATA && growths < kMaxGrowths) {
+      if (size <= data.size()) size = static_cast<DWORD>(data.size() * 2);
+      continue;
+    }
+    if (result != ERROR_SUCCESS) return static_cast<DWORD>(result);
+    if (type != REG_LINK) return ERROR_FILE_NOT_FOUND;
+    if (size > data.size()) return ERROR_INVALID_DATA;
+    // UTF-16 without a terminator; trailing zeros, when there, are no part of it.
+    std::size_t units = size / sizeof(wchar_t);
+    if (!target->Resize(units)) return ERROR_NOT_ENOUGH_MEMORY;
+    std::memcpy(target->data(), data.data(), units * sizeof(wchar_t));
+    while (units > 0 && (*target)[units - 1] == L'\0') --units;
+    target->Truncate(units);
+    return ERROR_SUCCESS;
   }
 }
 

@@ -26,7 +26,8 @@ enum Op : int {
   kQueryFileInformation,   // QueryFacts, QueryPathInVolume
   kSetDisposition,         // MarkForDeletion
   // Registry key tree copy (kRegDeleteKey deletes through a key's handle,
-  // kRegQueryKeyName asks a key's full name).
+  // kRegQueryKeyName asks a key's full name, kRegQueryLinkTarget reads the
+  // target of a link key).
   kRegOpenKey = 30,
   kRegCreateKey,
   kRegQueryInfoKey,
@@ -36,6 +37,7 @@ enum Op : int {
   kRegDeleteKey,
   kRegCloseKey,
   kRegQueryKeyName,
+  kRegQueryLinkTarget,
   // Every Buffer allocation (text/buffer.h).
   kAllocate = 50,
   kOpCount

@@ -177,7 +177,12 @@ bool CreateRegLink(HKEY root, const std::wstring& path, const std::wstring& targ
   HKEY through;
   const bool resolves = ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &through) == ERROR_SUCCESS;
   if (resolves) ::RegCloseKey(through);
-  if (!IsRegLink(root, path) || (resolves && KeyFullName(root, path) != target_full_name)) {
+  // The registry reads the target's name without regard to case.
+  const auto same_name = [](const std::wstring& a, const std::wstring& b) {
+    return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+  };
+  if (!IsRegLink(root, path) || (resolves && !same_name(KeyFullName(root, path), target_full_name))) {
     DeleteRegTree(root, path);
     *why = "a link key does not lead to its target";
     return false;

@@ -68,8 +68,9 @@ RegSnapshot Snapshot(HKEY root, const std::wstring& path);
 // Registry links. The full name of an existing key ("\REGISTRY\..."), as a
 // link's target is written.
 std::wstring KeyFullName(HKEY root, const std::wstring& path);
-// Creates root\path as a link to the key of that full name; false (with the
-// reason in *why) when the registry does not make links.
+// Creates root\path as a link to the key of that full name, spelled in any
+// case (or naming a key that does not exist yet); false (with the reason in
+// *why) when the registry does not make links.
 bool CreateRegLink(HKEY root, const std::wstring& path, const std::wstring& target_full_name, std::string* why);
 // Creates the key `name` under root\parent through the native function, which
 // takes a counted name: one holding a zero unit too. False (with the reason

@@ -5,7 +5,9 @@
 // 1252.
 #include <gtest/gtest.h>
 
+#include <cwctype>
 #include <string>
+#include <thread>
 
 #include "support/library.h"
 #include "support/registry.h"
@@ -374,6 +376,56 @@ TEST(RegistryCopy, LinksAreCopiedAsTheirTargetsAndMovedAwayAsLinks) {
   EXPECT_EQ(common, Snapshot(r, t.wpath(L"Common")));
 }
 
+// A move of a path that ends in a link copies the key it leads to and deletes
+// the link alone, however the link spells that key's name. It must be one
+// link that names the copied key: a path that ends in a chain of links leads
+// to a key that its last link (the one the move would delete) does not name,
+// and such a move is refused before anything is touched. A copy follows the
+// chain.
+TEST(RegistryCopy, AMoveOfAPathEndingInALinkDeletesOnlyALinkToTheCopiedKey) {
+  struct Case {
+    const char* why;
+    bool upper_case;  // the link names its target in upper case
+    bool chain;       // Door leads to Middle, a link to the target
+    int move_result;
+  };
+  const Case cases[] = {
+      {"a link naming the key as the registry does", false, false, 0},
+      {"a link naming the key in upper case", true, false, 0},
+      {"a link to a link to the key", false, true, ERROR_INVALID_PARAMETER},
+  };
+  for (const Case& c : cases) {
+    for (int flag : {0, 1}) {
+      SCOPED_TRACE(std::string(c.why) + (flag ? ", move" : ", copy"));
+      TestKey t;
+      const HKEY r = t.root();
+      SetRegString(r, t.wpath(L"Target"), L"t", L"target");
+      SetRegString(r, t.wpath(L"Target\\Inner"), L"i", L"inner");
+      std::wstring target = KeyFullName(r, t.wpath(L"Target"));
+      if (c.upper_case) {
+        for (wchar_t& unit : target) unit = static_cast<wchar_t>(std::towupper(unit));
+      }
+      std::string why;
+      const bool linked = c.chain ? CreateRegLink(r, t.wpath(L"Door"), KeyFullName(r, t.wpath()) + L"\\Middle", &why) &&
+                                        CreateRegLink(r, t.wpath(L"Middle"), target, &why)
+                                  : CreateRegLink(r, t.wpath(L"Door"), target, &why);
+      if (!linked) GTEST_SKIP() << "skipped: " << why;
+      const RegSnapshot copied = Snapshot(r, t.wpath(L"Target"));
+      const RegSnapshot before = Snapshot(r, t.wpath());
+      const int expected = flag ? c.move_result : 0;
+      EXPECT_EQ(expected, Copy(Mur(), r, t.path("Door"), t.path("Dst"), flag));
+      if (expected != 0) {
+        EXPECT_EQ(before, Snapshot(r, t.wpath()));
+        EXPECT_FALSE(RegKeyExists(r, t.wpath(L"Dst")));
+      } else {
+        EXPECT_EQ(copied, Snapshot(r, t.wpath(L"Dst")));
+      }
+      EXPECT_EQ(copied, Snapshot(r, t.wpath(L"Target")));
+      EXPECT_EQ(flag == 0 || expected != 0, IsRegLink(r, t.wpath(L"Door")));
+    }
+  }
+}
+
 // A link back into the source makes the tree endless: the copy fails, at
 // the latest 512 levels down, and leaves nothing it made; the move deletes
 // nothing.
@@ -655,12 +707,29 @@ TEST_F(RegistryCopyFaults, MoveOfASourceThatMayNotBeDeletedDeletesNothing) {
   const std::string src = t.path("src"), dst = t.path("dst");
   FillSource(t, src);
   const RegSnapshot before = Snapshot(t.root(), src);
-  // The move's second open of the source asks to delete it.
-  Seam::Arm(seam::kRegOpenKey, 2, ERROR_ACCESS_DENIED);
+  // The move's first open of the source asks to delete it.
+  Seam::Arm(seam::kRegOpenKey, 1, ERROR_ACCESS_DENIED);
   EXPECT_EQ(ERROR_ACCESS_DENIED, Copy(MurSeam(), t.root(), src, dst, 1));
   EXPECT_EQ(0, Seam::Calls(seam::kRegDeleteKey));
   EXPECT_EQ(before, Snapshot(t.root(), src));
   EXPECT_EQ(before, Snapshot(t.root(), dst));
+  EXPECT_EQ(0, Seam::LiveHandles());
+}
+
+// A move through a link whose target cannot be read: the error comes back
+// and nothing is touched.
+TEST_F(RegistryCopyFaults, MoveThroughALinkThatCannotBeReadTouchesNothing) {
+  TestKey t;
+  const HKEY r = t.root();
+  SetRegString(r, t.wpath(L"Target"), L"t", L"target");
+  std::string why;
+  if (!CreateRegLink(r, t.wpath(L"Door"), KeyFullName(r, t.wpath(L"Target")), &why)) GTEST_SKIP() << "skipped: " << why;
+  const RegSnapshot before = Snapshot(r, t.wpath());
+  Seam::Arm(seam::kRegQueryLinkTarget, 1, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(ERROR_ACCESS_DENIED, Copy(MurSeam(), r, t.path("Door"), t.path("Dst"), 1));
+  EXPECT_EQ(1, Seam::Calls(seam::kRegQueryLinkTarget));
+  EXPECT_EQ(before, Snapshot(r, t.wpath()));
+  EXPECT_TRUE(IsRegLink(r, t.wpath(L"Door")));
   EXPECT_EQ(0, Seam::LiveHandles());
 }
 
@@ -672,6 +741,46 @@ TEST_F(RegistryCopyFaults, NoKeyLeftOpenOnAnyPath) {
   EXPECT_EQ(ERROR_INVALID_PARAMETER, Copy(MurSeam(), t.root(), t.path("dst"), t.path("dst\\x"), 0));
   EXPECT_EQ(0, Copy(MurSeam(), t.root(), t.path("dst"), t.path("a\\b\\c"), 0));
   EXPECT_EQ(ERROR_INVALID_PARAMETER, Copy(MurSeam(), t.root(), t.path("dst"), t.path("DST\\\\a"), 1));
+  EXPECT_EQ(0, Seam::LiveHandles());
+}
+
+class RegistryCopyRace : public SeamTest {};
+
+// While the move waits inside its second open of the source path, the link
+// that the path ended in is replaced by an ordinary key with a tree of its
+// own. The move acts only on what it opened first: the key now at the path
+// is neither copied nor deleted, the link's target stays whole, and nothing
+// is created.
+TEST_F(RegistryCopyRace, ASourcePathSwappedBetweenItsOpensIsNeverDeleted) {
+  TestKey t;
+  const HKEY r = t.root();
+  SetRegString(r, t.wpath(L"Target"), L"t", L"target");
+  SetRegString(r, t.wpath(L"Target\\Inner"), L"i", L"inner");
+  std::string why;
+  if (!CreateRegLink(r, t.wpath(L"S"), KeyFullName(r, t.wpath(L"Target")), &why)) GTEST_SKIP() << "skipped: " << why;
+  const RegSnapshot target = Snapshot(r, t.wpath(L"Target"));
+
+  // Every key open waits: the second one of the source path begins as soon
+  // as the first is done.
+  Seam::Delay(seam::kRegOpenKey, 1500);
+  int result = -1;
+  std::thread move([&] { result = Copy(MurSeam(), r, t.path("S"), t.path("Dst"), 1); });
+  while (Seam::Calls(seam::kRegOpenKey) < 1) ::Sleep(10);
+  ::Sleep(300);  // the first open is done; the second is waiting
+  DeleteRegTree(r, t.wpath(L"S"));
+  SetRegString(r, t.wpath(L"S"), L"swapped", L"in");
+  SetRegString(r, t.wpath(L"S\\Child"), L"c", L"child");
+  const int opens_at_swap = Seam::Calls(seam::kRegOpenKey);
+  const RegSnapshot swapped = Snapshot(r, t.wpath(L"S"));
+  Seam::Delay(seam::kRegOpenKey, 0);
+  move.join();
+  ASSERT_EQ(1, opens_at_swap) << "the swap came too late";
+  ASSERT_EQ(2u, swapped.size());
+
+  EXPECT_NE(0, result);
+  EXPECT_EQ(swapped, Snapshot(r, t.wpath(L"S")));
+  EXPECT_EQ(target, Snapshot(r, t.wpath(L"Target")));
+  EXPECT_FALSE(RegKeyExists(r, t.wpath(L"Dst")));
   EXPECT_EQ(0, Seam::LiveHandles());
 }
 
