@@ -17,7 +17,10 @@ namespace mur::maintenance {
 // ERROR_INVALID_PARAMETER before anything is touched.
 //
 // The destination and its missing ancestors are created one at a time,
-// non-volatile. The copy follows links, as the registry's own tree copy does:
+// non-volatile. A dangling link where a key is to be created (in the
+// destination path, or in a destination key that existed) is refused with
+// ERROR_INVALID_PARAMETER before anything is created: creating through it
+// would create its target, which may lie in the source. The copy follows links, as the registry's own tree copy does:
 // a link key inside the source arrives as an ordinary key holding a copy of
 // its target's values and subkeys, and a source path that ends in a link
 // copies the link's target. A link that leads back into the source makes it

@@ -257,6 +257,27 @@ void DeleteRegTree(HKEY root, const std::wstring& path) {
   ::RegCloseKey(key);
 }
 
+RegChangeWatch::RegChangeWatch(HKEY root, const std::wstring& path) {
+  if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_NOTIFY, &key_) != ERROR_SUCCESS)
+    throw std::runtime_error("cannot watch " + Utf8(path));
+  event_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  const DWORD filter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
+  if (!event_ || ::RegNotifyChangeKeyValue(key_, TRUE, filter, event_, TRUE) != ERROR_SUCCESS) {
+    if (event_) ::CloseHandle(event_);
+    ::RegCloseKey(key_);
+    throw std::runtime_error("cannot watch " + Utf8(path) + " for changes");
+  }
+}
+
+RegChangeWatch::~RegChangeWatch() {
+  ::RegCloseKey(key_);
+  ::CloseHandle(event_);
+}
+
+bool RegChangeWatch::Changed(DWORD milliseconds) const {
+  return ::WaitForSingleObject(event_, milliseconds) == WAIT_OBJECT_0;
+}
+
 std::vector<BYTE> Bytes(const std::string& s) { return std::vector<BYTE>(s.begin(), s.end()); }
 
 std::vector<BYTE> Utf16(const std::wstring& text) {

@@ -81,6 +81,23 @@ bool IsRegLink(HKEY root, const std::wstring& path);
 // Deletes root\path with everything below it, a link as the link.
 void DeleteRegTree(HKEY root, const std::wstring& path);
 
+// Notices every change of the keys and values at and below root\path from
+// its construction on, through the registry's change notification.
+class RegChangeWatch {
+ public:
+  RegChangeWatch(HKEY root, const std::wstring& path);
+  ~RegChangeWatch();
+  RegChangeWatch(const RegChangeWatch&) = delete;
+  RegChangeWatch& operator=(const RegChangeWatch&) = delete;
+  // True when something there has changed, waiting up to `milliseconds` for
+  // the notice.
+  bool Changed(DWORD milliseconds = 20) const;
+
+ private:
+  HKEY key_ = nullptr;
+  HANDLE event_ = nullptr;
+};
+
 std::vector<BYTE> Bytes(const std::string& s);
 // What a REG_SZ of `text` holds: UTF-16 with its terminator.
 std::vector<BYTE> Sz(const std::wstring& text);

@@ -458,9 +458,9 @@ TEST(RegistryCopy, ALinkBackIntoTheSourceFailsAndLeavesNothing) {
 
 // A link inside an existing destination may lead back into the source, or,
 // dangling, name a key inside it that creating it would make there: the copy
-// never writes into its source, and a move never deletes what it could not
-// copy. Refused with 87, with the source as it was and nothing of the call's
-// own left behind.
+// never writes into its source, not even for a moment, and a move never
+// deletes what it could not copy. Refused with 87, with the source as it was
+// and nothing of the call's own left behind.
 TEST(RegistryCopy, ALinkInTheDestinationNeverLeadsTheCopyIntoTheSource) {
   struct Case {
     const char* why;
@@ -484,11 +484,45 @@ TEST(RegistryCopy, ALinkInTheDestinationNeverLeadsTheCopyIntoTheSource) {
       if (!CreateRegLink(r, t.wpath(L"D\\L"), KeyFullName(r, t.wpath(L"S")) + c.link_target, &why))
         GTEST_SKIP() << "skipped: " << why;
       const RegSnapshot source = Snapshot(r, t.wpath(L"S"));
+      const RegChangeWatch watch(r, t.wpath(L"S"));
       EXPECT_EQ(ERROR_INVALID_PARAMETER, Copy(Mur(), r, t.path("S"), t.path("D"), flag));
+      EXPECT_FALSE(watch.Changed());
       EXPECT_EQ(source, Snapshot(r, t.wpath(L"S")));
       EXPECT_FALSE(RegKeyExists(r, t.wpath(L"S\\New")));
       EXPECT_TRUE(IsRegLink(r, t.wpath(L"D\\L")));
       EXPECT_EQ(Sz(L"kept"), Snapshot(r, t.wpath(L"D")).at(L"").at(L"own").data);
+    }
+  }
+}
+
+// A dangling link in the destination path, where the copy would create a
+// key: creating through it would create the link's target, here a missing
+// key inside the source or one elsewhere. Refused with 87 before anything is
+// created: the source never changes, not even for a moment, and no key
+// appears, at the link's target or anywhere else.
+TEST(RegistryCopy, ADanglingLinkInTheDestinationPathIsRefusedBeforeAnythingIsCreated) {
+  const wchar_t* const targets[] = {L"S\\New", L"Elsewhere"};  // under the test key, both missing
+  const char* const destinations[] = {"D\\L", "D\\L\\Deeper", "D\\\\L\\"};
+  for (const wchar_t* target : targets) {
+    for (const char* destination : destinations) {
+      for (int flag : {0, 1}) {
+        SCOPED_TRACE(std::string(destination) + (flag ? ", move" : ", copy"));
+        TestKey t;
+        const HKEY r = t.root();
+        SetRegString(r, t.wpath(L"S"), L"v", L"top");
+        SetRegString(r, t.wpath(L"S\\K"), L"w", L"child");
+        SetRegString(r, t.wpath(L"D"), L"own", L"kept");
+        std::string why;
+        if (!CreateRegLink(r, t.wpath(L"D\\L"), KeyFullName(r, t.wpath()) + L"\\" + target, &why))
+          GTEST_SKIP() << "skipped: " << why;
+        const RegSnapshot before = Snapshot(r, t.wpath());
+        const RegChangeWatch watch(r, t.wpath(L"S"));
+        EXPECT_EQ(ERROR_INVALID_PARAMETER, Copy(Mur(), r, t.path("S"), t.path(destination), flag));
+        EXPECT_FALSE(watch.Changed());
+        EXPECT_FALSE(RegKeyExists(r, t.wpath(target)));
+        EXPECT_EQ(before, Snapshot(r, t.wpath()));
+        EXPECT_TRUE(IsRegLink(r, t.wpath(L"D\\L")));
+      }
     }
   }
 }
@@ -543,11 +577,13 @@ TEST_F(RegistryCopyFaults, FailedCopyUndoesOnlyWhatItCreated) {
     DWORD error;
   };
   // Counted from the call's first registry operation: opens 1 to 4 find the
-  // source and the destination, so open 6 is the copy's second subkey.
+  // source and the destination; then each source subkey is opened, and its
+  // counterpart in a destination key that existed: open 7 is the copy's
+  // second source subkey.
   const Fault faults[] = {{seam::kRegSetValue, 12, ERROR_ACCESS_DENIED},
                           {seam::kRegCreateKey, 4, ERROR_ACCESS_DENIED},
                           {seam::kRegEnumValue, 9, ERROR_MORE_DATA + 1000},
-                          {seam::kRegOpenKey, 6, ERROR_FILE_NOT_FOUND},
+                          {seam::kRegOpenKey, 7, ERROR_FILE_NOT_FOUND},
                           {seam::kRegEnumKey, 3, ERROR_ACCESS_DENIED},
                           {seam::kRegQueryInfoKey, 4, ERROR_ACCESS_DENIED}};
   for (const Fault& f : faults) {
@@ -562,7 +598,7 @@ TEST_F(RegistryCopyFaults, FailedCopyUndoesOnlyWhatItCreated) {
     Seam::Arm(f.op, f.nth, f.error);
     EXPECT_EQ(static_cast<int>(f.error), Copy(MurSeam(), t.root(), src, dst, 1));
     EXPECT_EQ(f.nth, Seam::Calls(f.op));
-    EXPECT_GT(Seam::Calls(seam::kRegCreateKey), 0) << "failed before the copy began";
+    EXPECT_GT(Seam::Calls(seam::kRegSetValue), 0) << "failed before the copy began";
     EXPECT_EQ(0, Seam::LiveHandles());
     EXPECT_EQ(source_before, Snapshot(t.root(), src));
     // Values written before the failure may remain in keys that existed;
@@ -600,7 +636,7 @@ TEST_F(RegistryCopyFaults, FailedCopyIntoAMultiLevelNewDestinationLeavesNoKeyItM
       {"setting the first value", seam::kRegSetValue, 1, ERROR_ACCESS_DENIED},
       {"setting a value deep down", seam::kRegSetValue, 11, ERROR_ACCESS_DENIED},
       {"listing subkeys", seam::kRegEnumKey, 4, ERROR_ACCESS_DENIED},
-      {"opening a source subkey", seam::kRegOpenKey, 9, ERROR_FILE_NOT_FOUND},
+      {"opening a source subkey", seam::kRegOpenKey, 11, ERROR_FILE_NOT_FOUND},
   };
   for (const Fault& f : faults) {
     SCOPED_TRACE(f.why);
