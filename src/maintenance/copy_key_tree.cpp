@@ -276,10 +276,12 @@ struct Destination {
 };
 
 // Finds root\path, or its nearest existing ancestor, as the registry resolves
-// each of those paths from the root. `path` is zero-terminated.
+// each of those paths from the root. `path` is zero-terminated; only an empty
+// one names the root (any other goes to the registry as it is, which refuses
+// one that starts with a separator).
 DWORD FindDestination(HKEY root, std::wstring_view path, Destination* destination) {
   destination->missing = std::wstring_view();
-  if (!HasComponents(path)) return platform::ReopenKey(root, KeyAccess::kInspect, &destination->key);
+  if (path.empty()) return platform::ReopenKey(root, KeyAccess::kInspect, &destination->key);
   DWORD result = platform::OpenKey(root, path.data(), KeyAccess::kInspect, &destination->key);
   if (result != ERROR_FILE_NOT_FOUND) return result;
   // Shorter and shorter leading parts of the path, each up to the end of one
@@ -388,8 +390,9 @@ DWORD MatchSourceEnd(HKEY unfollowed, std::wstring_view followed_name, bool* sam
 DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destination, int move_flag) {
   const std::wstring_view source_path = source ? source : L"";
   const std::wstring_view destination_path = destination ? destination : L"";
-  // An empty source names the root, which holds every destination.
-  if (!HasComponents(source_path)) return ERROR_INVALID_PARAMETER;
+  // An empty source names the root, which holds every destination. Any
+  // other goes to the registry as it is.
+  if (source_path.empty()) return ERROR_INVALID_PARAMETER;
   const bool move = (move_flag & 0xFF) == 1;
 
   // For a move, first the key that the path itself ends in, which the

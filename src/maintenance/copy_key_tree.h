@@ -5,8 +5,10 @@
 
 namespace mur::maintenance {
 
-// The export's operation, on UTF-16 paths under `root` (an empty path names
-// the root itself): copies every value (type and bytes as stored) and every
+// The export's operation, on UTF-16 paths under `root` (only an empty path
+// names the root itself; any other, one made of separators included, goes to
+// the registry as it is and gets its answer; `root` must be a local key,
+// whose full name can be asked): copies every value (type and bytes as stored) and every
 // subkey at any depth of root\source into root\destination, and with a move
 // flag whose low byte is 1 then deletes the source tree.
 //

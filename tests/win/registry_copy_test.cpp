@@ -204,9 +204,11 @@ TEST(RegistryCopy, IntoItselfIsRefusedAndTouchesNothing) {
   EXPECT_EQ(0, Copy(Mur(), t.root(), src, t.path("Src2"), 0));
 }
 
-// An empty or null destination names the root key itself, here an open key
-// of the test's own handed over as the root.
-TEST(RegistryCopy, AnEmptyOrNullDestinationNamesTheRoot) {
+// Only an empty or null path names the root key itself, here an open key of
+// the test's own handed over as the root. Any other path goes to the registry
+// as it is, one made only of separators or starting with one included: the
+// registry refuses those, and the copy returns its answer.
+TEST(RegistryCopy, OnlyAnEmptyOrNullPathNamesTheRoot) {
   TestKey t;
   HKEY root = nullptr;
   ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(t.root(), t.wpath().c_str(), 0, KEY_ALL_ACCESS, &root));
@@ -216,10 +218,40 @@ TEST(RegistryCopy, AnEmptyOrNullDestinationNamesTheRoot) {
   SetRegString(root, L"A\\B\\A\\B", L"deep", L"1");
   const RegSnapshot before = Snapshot(t.root(), t.wpath());
   const auto copy = Mur().Get<CopyFn>("MUR_CopyRegistarInfo");
-  EXPECT_EQ(ERROR_INVALID_PARAMETER, copy(root, "A\\B", nullptr, 1));
-  EXPECT_EQ(ERROR_INVALID_PARAMETER, copy(root, "A\\B", "", 1));
-  EXPECT_EQ(ERROR_INVALID_PARAMETER, copy(root, "A\\B", "\\", 1));
-  EXPECT_EQ(before, Snapshot(t.root(), t.wpath()));
+  // What the registry answers for a path that it refuses to open.
+  const auto refusal = [root](const char* path) {
+    HKEY key = nullptr;
+    const LONG result = ::RegOpenKeyExA(root, path, 0, KEY_READ, &key);
+    if (result == ERROR_SUCCESS) ::RegCloseKey(key);
+    EXPECT_NE(ERROR_SUCCESS, result) << path;
+    EXPECT_NE(ERROR_FILE_NOT_FOUND, result) << path;
+    return static_cast<int>(result);
+  };
+  struct Case {
+    const char* source;
+    const char* destination;
+    int expected;
+  };
+  const Case cases[] = {
+      {"A\\B", nullptr, ERROR_INVALID_PARAMETER},
+      {"A\\B", "", ERROR_INVALID_PARAMETER},
+      {"A\\B", "\\", refusal("\\")},
+      {"A\\B", "\\\\", refusal("\\\\")},
+      {"src", "\\", refusal("\\")},
+      {"src", "\\dst", refusal("\\dst")},
+      {"src", "\\A", refusal("\\A")},
+      {nullptr, "dst", ERROR_INVALID_PARAMETER},
+      {"", "dst", ERROR_INVALID_PARAMETER},
+      {"\\", "dst", refusal("\\")},
+      {"\\src", "dst", refusal("\\src")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.source ? c.source : "(null)") + " -> " + (c.destination ? c.destination : "(null)"));
+    for (int flag : {0, 1}) {
+      EXPECT_EQ(c.expected, copy(root, c.source, c.destination, flag));
+      EXPECT_EQ(before, Snapshot(t.root(), t.wpath()));
+    }
+  }
   EXPECT_EQ(0, copy(root, "src", nullptr, 0));
   const RegSnapshot after = Snapshot(t.root(), t.wpath());
   EXPECT_EQ(Sz(L"value"), after.at(L"").at(L"v").data);
