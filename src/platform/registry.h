@@ -44,13 +44,15 @@ DWORD ReopenKey(HKEY key, KeyAccess access, UniqueKey* reopened);
 
 // Creates the subkey `name` (one component) of `parent`: non-volatile, no
 // class, default security. When it exists already it is opened instead, and
-// *created is false. Either way the handle may set values, create subkeys and
-// delete the key.
+// *created is false. Either way the handle may set values and create
+// subkeys, and it may delete the key unless the key refuses that access to
+// the caller: the key is then opened (or created) without it, and DeleteKey
+// through the handle fails with ERROR_ACCESS_DENIED.
 DWORD CreateKey(HKEY parent, const wchar_t* name, UniqueKey* key, bool* created);
 
 // Deletes the key that `key` refers to (a link key as the link), through
 // that handle: it must have no subkeys, and have been opened with
-// kReadDelete or by CreateKey.
+// kReadDelete or by CreateKey (with deletion).
 DWORD DeleteKey(HKEY key);
 
 // The key's full name as the registry resolves it ("\REGISTRY\..."): the

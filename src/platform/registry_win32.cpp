@@ -31,8 +31,9 @@ REGSAM Mask(KeyAccess access) {
 }
 
 // Keys that CreateKey creates or opens may also be deleted (a failed copy
-// deletes what it created).
+// deletes what it created), unless the key refuses that: then without.
 constexpr REGSAM kCreatedMask = KEY_READ | KEY_WRITE | DELETE;
+constexpr REGSAM kCreatedMaskWithoutDelete = KEY_READ | KEY_WRITE;
 
 // Takes ownership of a key that the registry just opened for us.
 DWORD Own(LONG result, HKEY h, UniqueKey* key) {
@@ -138,8 +139,14 @@ DWORD CreateKey(HKEY parent, const wchar_t* name, UniqueKey* key, bool* created)
   if (seam::Tripped(seam::kRegCreateKey, &armed)) return armed;
   HKEY h = nullptr;
   DWORD disposition = 0;
-  const LONG result = ::RegCreateKeyExW(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, kCreatedMask, nullptr,
-                                        &h, &disposition);
+  LONG result = ::RegCreateKeyExW(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, kCreatedMask, nullptr, &h,
+                                  &disposition);
+  if (result == ERROR_ACCESS_DENIED) {
+    // A key that grants writing but not deletion: the copy writes to it all
+    // the same (one that this retry creates then stays if the copy fails).
+    result = ::RegCreateKeyExW(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, kCreatedMaskWithoutDelete,
+                               nullptr, &h, &disposition);
+  }
   if (result == ERROR_SUCCESS) *created = disposition == REG_CREATED_NEW_KEY;
   return Own(result, h, key);
 }

@@ -1,5 +1,6 @@
 #include "support/registry.h"
 
+#include <sddl.h>
 #include <winternl.h>
 
 #include <atomic>
@@ -255,6 +256,33 @@ void DeleteRegTree(HKEY root, const std::wstring& path) {
   if (::RegOpenKeyExW(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | DELETE, &key) != ERROR_SUCCESS) return;
   DeleteTreeAt(key);
   ::RegCloseKey(key);
+}
+
+RegDeletionDenied::RegDeletionDenied(HKEY root, const std::wstring& path) {
+  if (::RegOpenKeyExW(root, path.c_str(), 0, READ_CONTROL | WRITE_DAC, &key_) != ERROR_SUCCESS)
+    throw std::runtime_error("cannot open " + Utf8(path) + " to set its security");
+  DWORD size = 0;
+  ::RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, nullptr, &size);
+  saved_.resize(size);
+  PSECURITY_DESCRIPTOR denying = nullptr;
+  if (size == 0 ||
+      ::RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_.data(), &size) != ERROR_SUCCESS ||
+      !::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(D;;SD;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
+                                                              &denying, nullptr)) {
+    ::RegCloseKey(key_);
+    throw std::runtime_error("cannot read the security of " + Utf8(path));
+  }
+  const LONG r = ::RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, denying);
+  ::LocalFree(denying);
+  if (r != ERROR_SUCCESS) {
+    ::RegCloseKey(key_);
+    throw std::runtime_error("cannot set the security of " + Utf8(path) + ": " + std::to_string(r));
+  }
+}
+
+RegDeletionDenied::~RegDeletionDenied() {
+  ::RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_.data());
+  ::RegCloseKey(key_);
 }
 
 RegChangeWatch::RegChangeWatch(HKEY root, const std::wstring& path) {

@@ -81,6 +81,20 @@ bool IsRegLink(HKEY root, const std::wstring& path);
 // Deletes root\path with everything below it, a link as the link.
 void DeleteRegTree(HKEY root, const std::wstring& path);
 
+// While it lives, root\path (which exists) refuses deletion to everyone and
+// grants every other access; its own security is put back at the end.
+class RegDeletionDenied {
+ public:
+  RegDeletionDenied(HKEY root, const std::wstring& path);
+  ~RegDeletionDenied();
+  RegDeletionDenied(const RegDeletionDenied&) = delete;
+  RegDeletionDenied& operator=(const RegDeletionDenied&) = delete;
+
+ private:
+  HKEY key_ = nullptr;
+  std::vector<BYTE> saved_;  // the key's own security descriptor
+};
+
 // Notices every change of the keys and values at and below root\path from
 // its construction on, through the registry's change notification.
 class RegChangeWatch {

@@ -124,6 +124,32 @@ TEST(RegistryCopy, ExistingDestinationValuesOfOtherNamesStay) {
   EXPECT_EQ(2u, d.at(L"sub").size());
 }
 
+// Destination keys that grant writing but refuse deletion (the destination
+// itself and a subkey of it) are written to all the same: the copy never
+// asks to delete a key that it did not create.
+TEST(RegistryCopy, DestinationKeysThatMayNotBeDeletedAreWrittenTo) {
+  for (int flag : {0, 1}) {
+    SCOPED_TRACE(flag);
+    TestKey t;
+    const HKEY r = t.root();
+    SetRegString(r, t.wpath(L"src"), L"v", L"top");
+    SetRegString(r, t.wpath(L"src\\a"), L"w", L"child");
+    SetRegString(r, t.wpath(L"src\\a\\b"), L"x", L"grandchild");
+    SetRegString(r, t.wpath(L"dst\\a"), L"own", L"kept");
+    const RegSnapshot source = Snapshot(r, t.wpath(L"src"));
+    {
+      const RegDeletionDenied dst(r, t.wpath(L"dst")), dst_a(r, t.wpath(L"dst\\a"));
+      HKEY key = nullptr;
+      ASSERT_EQ(ERROR_ACCESS_DENIED, ::RegOpenKeyExW(r, t.wpath(L"dst\\a").c_str(), 0, KEY_READ | DELETE, &key));
+      EXPECT_EQ(0, Copy(Mur(), r, t.path("src"), t.path("dst"), flag));
+    }
+    RegSnapshot expected = source;
+    expected[L"a"][L"own"] = {REG_SZ, Sz(L"kept")};
+    EXPECT_EQ(expected, Snapshot(r, t.wpath(L"dst")));
+    EXPECT_EQ(flag == 0, RegKeyExists(r, t.wpath(L"src")));
+  }
+}
+
 TEST(RegistryCopy, MoveFlagLowByteDecides) {
   struct Case {
     int flag;
@@ -813,6 +839,38 @@ TEST_F(RegistryCopyFaults, NoKeyLeftOpenOnAnyPath) {
 }
 
 class RegistryCopyRace : public SeamTest {};
+
+// While the copy waits to create Deeper, the second key of its new
+// destination New\Deeper\Dst, someone else makes Deeper, granting writing
+// but refusing deletion. The copy opens it without deletion and goes on; it
+// is not the call's own key, and it stays after the copy as it was made.
+TEST_F(RegistryCopyRace, AKeyMadeMeanwhileThatMayNotBeDeletedIsWrittenTo) {
+  TestKey t;
+  const HKEY r = t.root();
+  SetRegString(r, t.wpath(L"src"), L"v", L"top");
+  SetRegString(r, t.wpath(L"src\\a"), L"w", L"child");
+  const RegSnapshot source = Snapshot(r, t.wpath(L"src"));
+
+  // Every key creation waits: the second begins as soon as the first is done.
+  Seam::Delay(seam::kRegCreateKey, 1500);
+  int result = -1;
+  std::thread copy([&] { result = Copy(MurSeam(), r, t.path("src"), t.path("New\\Deeper\\Dst"), 0); });
+  while (Seam::Calls(seam::kRegCreateKey) < 1) ::Sleep(10);
+  ::Sleep(300);  // New is created; the creation of Deeper is waiting
+  SetRegString(r, t.wpath(L"New\\Deeper"), L"made", L"meanwhile");
+  const int creations_at_making = Seam::Calls(seam::kRegCreateKey);
+  {
+    const RegDeletionDenied deeper(r, t.wpath(L"New\\Deeper"));
+    Seam::Delay(seam::kRegCreateKey, 0);
+    copy.join();
+  }
+  ASSERT_EQ(1, creations_at_making) << "Deeper was made too late";
+
+  EXPECT_EQ(0, result);
+  EXPECT_EQ(source, Snapshot(r, t.wpath(L"New\\Deeper\\Dst")));
+  EXPECT_EQ(Sz(L"meanwhile"), Snapshot(r, t.wpath(L"New\\Deeper")).at(L"").at(L"made").data);
+  EXPECT_EQ(0, Seam::LiveHandles());
+}
 
 // While the move waits inside its second open of the source path, the link
 // that the path ended in is replaced by an ordinary key with a tree of its
