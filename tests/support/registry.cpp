@@ -335,4 +335,12 @@ std::optional<std::string> SystemSpelling(const std::wstring& text) {
   return narrow;
 }
 
+std::string BestFitSpelling(const std::wstring& text) {
+  std::string narrow(text.size() * 2 + 1, '\0');
+  const int n = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), narrow.data(),
+                                      static_cast<int>(narrow.size()), nullptr, nullptr);
+  narrow.resize(n > 0 ? n : 0);
+  return narrow;
+}
+
 }  // namespace murtest

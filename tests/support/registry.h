@@ -123,5 +123,9 @@ std::wstring FromSystem(const std::string& narrow);
 // `text` in the system code page, when every character of it has a spelling
 // there (no best-fit substitutes).
 std::optional<std::string> SystemSpelling(const std::wstring& text);
+// `text` in the system code page as the narrow functions convert it: a
+// character without a spelling there becomes its best-fit substitute (or the
+// default character).
+std::string BestFitSpelling(const std::wstring& text);
 
 }  // namespace murtest

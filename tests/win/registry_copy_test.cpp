@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cwctype>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -56,33 +57,71 @@ TEST(RegistryCopy, CopiesEveryValueAndSubkeyExactly) {
 }
 
 // Names and data that the system code page cannot spell, names that it would
-// merge (Zoë and Zoe are one name once "ë" falls back to "e"), and data that
-// no narrow function passes unchanged: strings without a terminator, odd
+// merge (two names with one narrow form in the active code page, found among
+// a few pairs: Zoë and Zoe in 932, Āpp and App in 1252), and data that no
+// narrow function passes unchanged: strings without a terminator, odd
 // lengths, types the registry does not interpret.
 TEST(RegistryCopy, NamesAndDataOutsideTheCodePageArriveAsStored) {
+  const std::pair<std::wstring, std::wstring> pairs[] = {
+      {L"\x0100pp", L"App"}, {L"Zo\x00EB", L"Zoe"}, {L"\x0141odz", L"Lodz"}, {L"\x00C5sa", L"Asa"}};
+  const std::pair<std::wstring, std::wstring>* merged = nullptr;
+  for (const auto& pair : pairs) {
+    if (BestFitSpelling(pair.first) == BestFitSpelling(pair.second)) {
+      merged = &pair;
+      break;
+    }
+  }
+  ASSERT_NE(nullptr, merged) << "no pair of names is one name in this code page";
+  // Values stored byte for byte as given.
+  struct Raw {
+    const wchar_t* name;
+    DWORD type;
+    std::vector<BYTE> data;
+  };
+  const Raw raw[] = {
+      {L"NoTerminator", REG_SZ, Utf16(L"abc")},
+      {L"OddString", REG_SZ, {'a', 0, 'b', 0, 'c'}},
+      {L"OddExpand", REG_EXPAND_SZ, {'%', 0, 'x'}},
+      {L"OpenMulti", REG_MULTI_SZ, Utf16(std::wstring(L"one\0two", 7))},
+      {L"OddBinary", REG_BINARY, {1, 2, 3}},
+      {L"OwnType", 0x4D5552, {0, 0, 0, 0, 0}},
+      {L"None", REG_NONE, {}},
+  };
   for (int flag : {0, 1}) {
     SCOPED_TRACE(flag);
     TestKey t;
     const std::wstring src = t.wpath(L"src");
     const HKEY r = t.root();
-    SetRegString(r, src, L"InstallDir", L"C:\\Users\\Zo\x00EB\\App");
-    SetRegString(r, src, L"Zo\x00EB", L"with diaeresis");
-    SetRegString(r, src, L"Zoe", L"without");
-    SetRegString(r, src, L"\xC124\xCE58", L"\xD83D\xDE00 \x8868\x793A");  // Hangul name, emoji and kanji data
-    SetRegValue(r, src, L"NoTerminator", REG_SZ, Utf16(L"abc"));
-    SetRegValue(r, src, L"OddString", REG_SZ, {'a', 0, 'b', 0, 'c'});
-    SetRegValue(r, src, L"OddExpand", REG_EXPAND_SZ, {'%', 0, 'x'});
-    SetRegValue(r, src, L"OpenMulti", REG_MULTI_SZ, Utf16(std::wstring(L"one\0two", 7)));
-    SetRegValue(r, src, L"OddBinary", REG_BINARY, {1, 2, 3});
-    SetRegValue(r, src, L"OwnType", 0x4D5552, {0, 0, 0, 0, 0});
-    SetRegValue(r, src, L"None", REG_NONE, {});
-    SetRegString(r, src + L"\\\xD55C\xAE00", L"v", L"Hangul subkey");
-    SetRegString(r, src + L"\\Zo\x00EB", L"v", L"one");
-    SetRegString(r, src + L"\\Zoe", L"v", L"two");
-    SetRegString(r, src + L"\\\xD83D\xDCE6\\\x30A2\x30D7\x30EA", L"", L"emoji, then katakana");
+    std::set<std::wstring> names, keys = {L""};
+    const auto string = [&](const std::wstring& key, const std::wstring& name, const std::wstring& text) {
+      SetRegString(r, key.empty() ? src : src + L"\\" + key, name, text);
+      if (key.empty()) names.insert(name);
+      keys.insert(key);
+    };
+    string(L"", L"InstallDir", L"C:\\Users\\Zo\x00EB\\App");
+    string(L"", L"Zo\x00EB", L"with diaeresis");
+    string(L"", L"Zoe", L"without");
+    string(L"", merged->first, L"the first of a merged pair");
+    string(L"", merged->second, L"the second of a merged pair");
+    string(L"", L"\xC124\xCE58", L"\xD83D\xDE00 \x8868\x793A");  // Hangul name, emoji and kanji data
+    for (const Raw& value : raw) {
+      SetRegValue(r, src, value.name, value.type, value.data);
+      names.insert(value.name);
+    }
+    string(L"\xD55C\xAE00", L"v", L"Hangul subkey");
+    string(L"Zo\x00EB", L"v", L"one");
+    string(L"Zoe", L"v", L"two");
+    string(merged->first, L"v", L"first");
+    string(merged->second, L"v", L"second");
+    string(L"\xD83D\xDCE6\\\x30A2\x30D7\x30EA", L"", L"emoji, then katakana");
+    keys.insert(L"\xD83D\xDCE6");
     const RegSnapshot before = Snapshot(r, src);
-    ASSERT_EQ(5u + 1u, before.size());
-    ASSERT_EQ(11u, before.at(L"").size());
+    // The fixture as set: every name its own, every raw value as given.
+    ASSERT_EQ(keys.size(), before.size());
+    ASSERT_EQ(names.size(), before.at(L"").size());
+    for (const Raw& value : raw) EXPECT_EQ((RegValue{value.type, value.data}), before.at(L"").at(value.name)) << value.name;
+    EXPECT_EQ(Sz(L"the first of a merged pair"), before.at(L"").at(merged->first).data);
+    EXPECT_EQ(Sz(L"the second of a merged pair"), before.at(L"").at(merged->second).data);
 
     EXPECT_EQ(0, Copy(Mur(), r, t.path("src"), t.path("dst"), flag));
     EXPECT_EQ(before, Snapshot(r, t.wpath(L"dst")));
