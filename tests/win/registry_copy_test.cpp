@@ -553,6 +553,30 @@ TEST(RegistryCopy, ALinkBackIntoTheSourceFailsAndLeavesNothing) {
   }
 }
 
+// The copy follows links, so a dangling link inside the source is a key it
+// cannot open: the copy fails with the registry's answer (2), every key it
+// created is gone, and a move deletes nothing.
+TEST(RegistryCopy, ADanglingLinkInsideTheSourceFailsTheCopyAndLeavesNothing) {
+  for (int flag : {0, 1}) {
+    SCOPED_TRACE(flag);
+    TestKey t;
+    const HKEY r = t.root();
+    SetRegString(r, t.wpath(L"S"), L"v", L"top");
+    SetRegString(r, t.wpath(L"S\\A"), L"w", L"child");
+    std::string why;
+    if (!CreateRegLink(r, t.wpath(L"S\\Z"), KeyFullName(r, t.wpath()) + L"\\Missing", &why))
+      GTEST_SKIP() << "skipped: " << why;
+    const RegSnapshot before = Snapshot(r, t.wpath());
+    HKEY key = nullptr;
+    const LONG answer = ::RegOpenKeyExW(r, t.wpath(L"S\\Z").c_str(), 0, KEY_READ, &key);
+    ASSERT_NE(ERROR_SUCCESS, answer);
+    EXPECT_EQ(answer, Copy(Mur(), r, t.path("S"), t.path("New\\Dst"), flag));
+    EXPECT_FALSE(RegKeyExists(r, t.wpath(L"New")));
+    EXPECT_EQ(before, Snapshot(r, t.wpath()));
+    EXPECT_TRUE(IsRegLink(r, t.wpath(L"S\\Z")));
+  }
+}
+
 // A link inside an existing destination may lead back into the source, or,
 // dangling, name a key inside it that creating it would make there: the copy
 // never writes into its source, not even for a moment, and a move never
