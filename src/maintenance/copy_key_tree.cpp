@@ -68,6 +68,7 @@ struct CopyFrame {
   DWORD subkeys;
   bool owns_source;
   bool owns_destination;
+  bool fresh_destination;  // created by this call: it had no subkeys
 };
 
 // The path of keys from the copy's root down to the one being copied: an
@@ -148,6 +149,25 @@ class SourceGuard {
   text::Wide name_;
 };
 
+// The subkey `name` (one component) of `parent` for the copy to write to:
+// opened when it exists (links followed), created when it does not. A
+// dangling link there, which creating would follow to create its target
+// (maybe inside the source), is refused with ERROR_INVALID_PARAMETER before
+// anything is made. Below a key that this call has just created there is
+// nothing to find: `fresh_parent` goes straight to the creation.
+DWORD OpenOrCreate(HKEY parent, const wchar_t* name, bool fresh_parent, UniqueKey* key, bool* created) {
+  *created = false;
+  if (!fresh_parent) {
+    DWORD result = platform::OpenKey(parent, name, KeyAccess::kWrite, key);
+    if (result != ERROR_FILE_NOT_FOUND) return result;
+    UniqueKey unfollowed;
+    result = platform::OpenKeyNoFollow(parent, name, KeyAccess::kInspect, &unfollowed);
+    if (result == kSuccess) return ERROR_INVALID_PARAMETER;
+    if (result != ERROR_FILE_NOT_FOUND) return result;
+  }
+  return platform::CreateKey(parent, name, key, created);
+}
+
 // Copies the values of `source` into `destination`; *subkeys is the number of
 // subkeys of `source`.
 DWORD CopyValues(HKEY source, HKEY destination, EnumBuffers* buffers, DWORD* subkeys) {
@@ -167,18 +187,21 @@ DWORD CopyValues(HKEY source, HKEY destination, EnumBuffers* buffers, DWORD* sub
 }
 
 // Copies every value, then every subkey at any depth, of `source` into
-// `destination`, parents before children; each subkey of the destination
-// that does not exist is created and handed to `created`, and every one is
-// checked by `guard` before anything is written to it. Stops at the first
-// error; a source deeper than the registry can hold (a link that leads back
-// into it) gives ERROR_CANT_RESOLVE_FILENAME.
-DWORD CopyTree(HKEY source, HKEY destination, CreatedKeys* created, SourceGuard* guard) {
+// `destination` (created by this call when `destination_created`), parents
+// before children; each subkey of the destination that does not exist is
+// created and handed to `created`, and every one is checked by `guard`
+// before anything is written to it. Stops at the first error; a source
+// deeper than the registry can hold (a link that leads back into it) gives
+// ERROR_CANT_RESOLVE_FILENAME.
+DWORD CopyTree(HKEY source, HKEY destination, bool destination_created, CreatedKeys* created,
+               SourceGuard* guard) {
   EnumBuffers buffers;
   DWORD subkeys = 0;
   DWORD result = CopyValues(source, destination, &buffers, &subkeys);
   if (result != kSuccess) return result;
   CopyStack stack;
-  if (!stack.Push({source, destination, 0, subkeys, false, false})) return ERROR_NOT_ENOUGH_MEMORY;
+  if (!stack.Push({source, destination, 0, subkeys, false, false, destination_created}))
+    return ERROR_NOT_ENOUGH_MEMORY;
   while (!stack.empty()) {
     CopyFrame& frame = stack.top();
     if (frame.next_subkey >= frame.subkeys) {
@@ -197,7 +220,7 @@ DWORD CopyTree(HKEY source, HKEY destination, CreatedKeys* created, SourceGuard*
     result = platform::OpenKey(frame.source, name, KeyAccess::kRead, &child_source);
     if (result != kSuccess) return result;
     bool was_created = false;
-    result = platform::CreateKey(frame.destination, name, &child_destination, &was_created);
+    result = OpenOrCreate(frame.destination, name, frame.fresh_destination, &child_destination, &was_created);
     if (result != kSuccess) return result;
     const HKEY destination_child = child_destination.get();
     if (was_created) {
@@ -209,7 +232,7 @@ DWORD CopyTree(HKEY source, HKEY destination, CreatedKeys* created, SourceGuard*
     result = CopyValues(child_source.get(), destination_child, &buffers, &subkeys);
     if (result != kSuccess) return result;
     if (subkeys == 0) continue;  // a leaf: done with it here
-    if (!stack.Push({child_source.get(), destination_child, 0, subkeys, true, !was_created}))
+    if (!stack.Push({child_source.get(), destination_child, 0, subkeys, true, !was_created, was_created}))
       return ERROR_NOT_ENOUGH_MEMORY;
     child_source.release();
     if (!was_created) child_destination.release();
@@ -253,10 +276,12 @@ struct Destination {
 };
 
 // Finds root\path, or its nearest existing ancestor, as the registry resolves
-// each of those paths from the root. `path` is zero-terminated.
+// each of those paths from the root. `path` is zero-terminated; only an empty
+// one names the root (any other goes to the registry as it is, which refuses
+// one that starts with a separator).
 DWORD FindDestination(HKEY root, std::wstring_view path, Destination* destination) {
   destination->missing = std::wstring_view();
-  if (!HasComponents(path)) return platform::ReopenKey(root, KeyAccess::kInspect, &destination->key);
+  if (path.empty()) return platform::ReopenKey(root, KeyAccess::kInspect, &destination->key);
   DWORD result = platform::OpenKey(root, path.data(), KeyAccess::kInspect, &destination->key);
   if (result != ERROR_FILE_NOT_FOUND) return result;
   // Shorter and shorter leading parts of the path, each up to the end of one
@@ -303,10 +328,13 @@ DWORD CheckOverlap(HKEY source, std::wstring_view source_name, std::wstring_view
 // Creates the components of `missing` one at a time below `*key` (open to
 // create subkeys), handing each key created to `created` and checking each
 // with `guard`; *key ends as the last key of the path when that one existed
-// already, *destination as the last key either way.
+// already, *destination as the last key either way, and *last_created tells
+// whether this call created it. A dangling link among them is refused with
+// ERROR_INVALID_PARAMETER before it is followed.
 DWORD CreateMissing(UniqueKey* key, std::wstring_view missing, CreatedKeys* created, SourceGuard* guard,
-                    HKEY* destination) {
+                    HKEY* destination, bool* last_created) {
   *destination = key->get();
+  *last_created = false;
   KeyPathComponents parts(missing);
   std::wstring_view part;
   text::Wide name;
@@ -314,8 +342,9 @@ DWORD CreateMissing(UniqueKey* key, std::wstring_view missing, CreatedKeys* crea
     if (!name.Assign(part)) return ERROR_NOT_ENOUGH_MEMORY;
     UniqueKey child;
     bool was_created = false;
-    DWORD result = platform::CreateKey(*destination, name.c_str(), &child, &was_created);
+    DWORD result = OpenOrCreate(*destination, name.c_str(), *last_created, &child, &was_created);
     if (result != kSuccess) return result;
+    *last_created = was_created;
     if (was_created) {
       result = created->Add(&child);
       if (result != kSuccess) return result;
@@ -331,32 +360,73 @@ DWORD CreateMissing(UniqueKey* key, std::wstring_view missing, CreatedKeys* crea
   return kSuccess;
 }
 
+// For a move: whether the key that the source path ends in, `unfollowed`
+// (opened as itself), is the key that the copy reads, named `followed_name`
+// (the path with links followed). *same_key when it is that key itself;
+// otherwise the path ends in a link, accepted only when `unfollowed` is a
+// link key whose target is that key (the deletion then deletes the link
+// alone). Anything else, such as a path that changed between the two opens
+// or one that ends in a chain of links, is refused with
+// ERROR_INVALID_PARAMETER before anything is written.
+DWORD MatchSourceEnd(HKEY unfollowed, std::wstring_view followed_name, bool* same_key) {
+  *same_key = false;
+  text::Wide name;
+  DWORD result = platform::QueryKeyName(unfollowed, &name);
+  if (result != kSuccess) return result;
+  if (Relate(name.view(), followed_name, platform::UpcaseKeyNameUnit, nullptr) == KeyRelation::kSame) {
+    *same_key = true;
+    return kSuccess;
+  }
+  result = platform::QueryLinkTarget(unfollowed, &name);
+  if (result == ERROR_FILE_NOT_FOUND) return ERROR_INVALID_PARAMETER;  // no link
+  if (result != kSuccess) return result;
+  return Relate(name.view(), followed_name, platform::UpcaseKeyNameUnit, nullptr) == KeyRelation::kSame
+             ? kSuccess
+             : ERROR_INVALID_PARAMETER;
+}
+
 }  // namespace
 
 DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destination, int move_flag) {
   const std::wstring_view source_path = source ? source : L"";
   const std::wstring_view destination_path = destination ? destination : L"";
-  // An empty source names the root, which holds every destination.
-  if (!HasComponents(source_path)) return ERROR_INVALID_PARAMETER;
+  // An empty source names the root, which holds every destination. Any
+  // other goes to the registry as it is.
+  if (source_path.empty()) return ERROR_INVALID_PARAMETER;
   const bool move = (move_flag & 0xFF) == 1;
 
-  // The key that the copy reads (links followed) and, for a move, the key
-  // that the path itself ends in, which the deletion starts from: the same
-  // key unless the path ends in a link, which is then deleted as the link.
+  // For a move, first the key that the path itself ends in, which the
+  // deletion starts from; then the key that the copy reads (links followed).
+  // The deletion acts on the key it was opened on, so the copy must read
+  // that very key or, when the path ends in a link, the link's own target.
   UniqueKey source_key, deletion_key;
-  DWORD result = platform::OpenKey(root, source_path.data(), KeyAccess::kRead, &source_key);
-  if (result != kSuccess) return result;
   // A source that may be read but not deleted is still copied; its deletion
   // then reports the denial and deletes nothing below it either.
   DWORD deletion_denied = kSuccess;
+  DWORD result = kSuccess;
   if (move) {
     result = platform::OpenKeyNoFollow(root, source_path.data(), KeyAccess::kReadDelete, &deletion_key);
-    if (result == ERROR_ACCESS_DENIED) deletion_denied = result;
-    if (result != kSuccess && result != ERROR_ACCESS_DENIED) return result;
+    if (result == ERROR_ACCESS_DENIED) {
+      deletion_denied = result;
+    } else if (result != kSuccess) {
+      return result;
+    }
   }
+  result = platform::OpenKey(root, source_path.data(), KeyAccess::kRead, &source_key);
+  if (result != kSuccess) return result;
   text::Wide source_name;
   result = platform::QueryKeyName(source_key.get(), &source_name);
   if (result != kSuccess) return result;
+  HKEY copy_source = source_key.get();
+  if (deletion_key) {
+    bool same_key = false;
+    result = MatchSourceEnd(deletion_key.get(), source_name.view(), &same_key);
+    if (result != kSuccess) return result;
+    if (same_key) {  // read through the deletion's own handle: one key for both
+      copy_source = deletion_key.get();
+      source_key.reset();
+    }
+  }
 
   Destination target;
   result = FindDestination(root, destination_path, &target);
@@ -365,7 +435,7 @@ DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destinat
   result = platform::QueryKeyName(target.key.get(), &destination_name);
   if (result != kSuccess) return result;
   if (!AppendComponents(target.missing, &destination_name)) return ERROR_NOT_ENOUGH_MEMORY;
-  result = CheckOverlap(source_key.get(), source_name.view(), destination_name.view());
+  result = CheckOverlap(copy_source, source_name.view(), destination_name.view());
   if (result != kSuccess) return result;
 
   // From here on the keys inspected above are the ones written to.
@@ -378,8 +448,9 @@ DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destinat
     CreatedKeys created;
     SourceGuard guard(source_name.view());
     HKEY destination_key = nullptr;
-    result = CreateMissing(&writable, target.missing, &created, &guard, &destination_key);
-    if (result == kSuccess) result = CopyTree(source_key.get(), destination_key, &created, &guard);
+    bool destination_created = false;
+    result = CreateMissing(&writable, target.missing, &created, &guard, &destination_key, &destination_created);
+    if (result == kSuccess) result = CopyTree(copy_source, destination_key, destination_created, &created, &guard);
     if (result != kSuccess) {
       created.Undo();
       return result;

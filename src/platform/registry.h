@@ -44,18 +44,25 @@ DWORD ReopenKey(HKEY key, KeyAccess access, UniqueKey* reopened);
 
 // Creates the subkey `name` (one component) of `parent`: non-volatile, no
 // class, default security. When it exists already it is opened instead, and
-// *created is false. Either way the handle may set values, create subkeys and
-// delete the key.
+// *created is false. Either way the handle may set values and create
+// subkeys, and it may delete the key unless the key refuses that access to
+// the caller: the key is then opened (or created) without it, and DeleteKey
+// through the handle fails with ERROR_ACCESS_DENIED.
 DWORD CreateKey(HKEY parent, const wchar_t* name, UniqueKey* key, bool* created);
 
 // Deletes the key that `key` refers to (a link key as the link), through
 // that handle: it must have no subkeys, and have been opened with
-// kReadDelete or by CreateKey.
+// kReadDelete or by CreateKey (with deletion).
 DWORD DeleteKey(HKEY key);
 
 // The key's full name as the registry resolves it ("\REGISTRY\..."): the
 // same for every handle to one key, whatever path or link led to it.
 DWORD QueryKeyName(HKEY key, text::Wide* name);
+
+// The full name of the key that the link key `key` (opened as itself) leads
+// to: its SymbolicLinkValue, read through that handle. ERROR_FILE_NOT_FOUND
+// when the key holds no such value of type REG_LINK (it is no link).
+DWORD QueryLinkTarget(HKEY key, text::Wide* target);
 
 // One UTF-16 unit in upper case, by the table that the registry compares
 // key names with.

@@ -1,5 +1,6 @@
 #include "platform/registry.h"
 
+#include <cstring>
 #include <cwchar>
 #include <string_view>
 
@@ -30,8 +31,9 @@ REGSAM Mask(KeyAccess access) {
 }
 
 // Keys that CreateKey creates or opens may also be deleted (a failed copy
-// deletes what it created).
+// deletes what it created), unless the key refuses that: then without.
 constexpr REGSAM kCreatedMask = KEY_READ | KEY_WRITE | DELETE;
+constexpr REGSAM kCreatedMaskWithoutDelete = KEY_READ | KEY_WRITE;
 
 // Takes ownership of a key that the registry just opened for us.
 DWORD Own(LONG result, HKEY h, UniqueKey* key) {
@@ -137,8 +139,14 @@ DWORD CreateKey(HKEY parent, const wchar_t* name, UniqueKey* key, bool* created)
   if (seam::Tripped(seam::kRegCreateKey, &armed)) return armed;
   HKEY h = nullptr;
   DWORD disposition = 0;
-  const LONG result = ::RegCreateKeyExW(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, kCreatedMask, nullptr,
-                                        &h, &disposition);
+  LONG result = ::RegCreateKeyExW(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, kCreatedMask, nullptr, &h,
+                                  &disposition);
+  if (result == ERROR_ACCESS_DENIED) {
+    // A key that grants writing but not deletion: the copy writes to it all
+    // the same (one that this retry creates then stays if the copy fails).
+    result = ::RegCreateKeyExW(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, kCreatedMaskWithoutDelete,
+                               nullptr, &h, &disposition);
+  }
   if (result == ERROR_SUCCESS) *created = disposition == REG_CREATED_NEW_KEY;
   return Own(result, h, key);
 }
@@ -182,6 +190,34 @@ DWORD QueryKeyName(HKEY key, text::Wide* name) {
     }
     if (error == ERROR_INVALID_PARAMETER) return QueryObjectName(key, name);
     return error;
+  }
+}
+
+DWORD QueryLinkTarget(HKEY key, text::Wide* target) {
+  target->Clear();
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kRegQueryLinkTarget, &armed)) return armed;
+  text::Buffer<BYTE> data;
+  DWORD size = 512;
+  for (int growths = 0;; ++growths) {
+    if (!data.Resize(size)) return ERROR_NOT_ENOUGH_MEMORY;
+    DWORD type = 0;
+    size = static_cast<DWORD>(data.size());
+    const LONG result = ::RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, data.data(), &size);
+    if (result == ERROR_MORE_DATA && growths < kMaxGrowths) {
+      if (size <= data.size()) size = static_cast<DWORD>(data.size() * 2);
+      continue;
+    }
+    if (result != ERROR_SUCCESS) return static_cast<DWORD>(result);
+    if (type != REG_LINK) return ERROR_FILE_NOT_FOUND;
+    if (size > data.size()) return ERROR_INVALID_DATA;
+    // UTF-16 without a terminator; trailing zeros, when there, are no part of it.
+    std::size_t units = size / sizeof(wchar_t);
+    if (!target->Resize(units)) return ERROR_NOT_ENOUGH_MEMORY;
+    std::memcpy(target->data(), data.data(), units * sizeof(wchar_t));
+    while (units > 0 && (*target)[units - 1] == L'\0') --units;
+    target->Truncate(units);
+    return ERROR_SUCCESS;
   }
 }
 

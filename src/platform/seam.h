@@ -33,7 +33,8 @@ enum Op : int {
   // An armed ReadDirectory answers success with no bytes, no query made.
   kEmptyListingRead,
   // Registry key tree copy (kRegDeleteKey deletes through a key's handle,
-  // kRegQueryKeyName asks a key's full name).
+  // kRegQueryKeyName asks a key's full name, kRegQueryLinkTarget reads the
+  // target of a link key).
   kRegOpenKey = 30,
   kRegCreateKey,
   kRegQueryInfoKey,
@@ -43,6 +44,7 @@ enum Op : int {
   kRegDeleteKey,
   kRegCloseKey,
   kRegQueryKeyName,
+  kRegQueryLinkTarget,
   // Every Buffer allocation (text/buffer.h).
   kAllocate = 50,
   kOpCount

@@ -1,5 +1,6 @@
 #include "support/registry.h"
 
+#include <sddl.h>
 #include <winternl.h>
 
 #include <atomic>
@@ -172,7 +173,12 @@ bool CreateRegLink(HKEY root, const std::wstring& path, const std::wstring& targ
   }
   // A link to a key that does not exist (yet) cannot be followed to check.
   const bool resolves = RegKeyExists(root, path);
-  if (!IsRegLink(root, path) || (resolves && KeyFullName(root, path) != target_full_name)) {
+  // The registry reads the target's name without regard to case.
+  const auto same_name = [](const std::wstring& a, const std::wstring& b) {
+    return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+  };
+  if (!IsRegLink(root, path) || (resolves && !same_name(KeyFullName(root, path), target_full_name))) {
     DeleteRegTree(root, path);
     *why = "a link key does not lead to its target";
     return false;
@@ -244,6 +250,41 @@ void DeleteRegTree(HKEY root, const std::wstring& path) {
   DeleteTreeAt(key.get());
 }
 
+RegDeletionDenied::RegDeletionDenied(HKEY root, const std::wstring& path) {
+  if (::RegOpenKeyExW(root, path.c_str(), 0, READ_CONTROL | WRITE_DAC, key_.put()) != ERROR_SUCCESS)
+    throw std::runtime_error("cannot open " + Utf8(path) + " to set its security");
+  DWORD size = 0;
+  ::RegGetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, nullptr, &size);
+  saved_.resize(size);
+  PSECURITY_DESCRIPTOR denying = nullptr;
+  if (size == 0 ||
+      ::RegGetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, saved_.data(), &size) != ERROR_SUCCESS ||
+      !::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(D;;SD;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
+                                                              &denying, nullptr))
+    throw std::runtime_error("cannot read the security of " + Utf8(path));
+  const LONG r = ::RegSetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, denying);
+  ::LocalFree(denying);
+  if (r != ERROR_SUCCESS)
+    throw std::runtime_error("cannot set the security of " + Utf8(path) + ": " + std::to_string(r));
+}
+
+RegDeletionDenied::~RegDeletionDenied() { ::RegSetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, saved_.data()); }
+
+RegChangeWatch::RegChangeWatch(HKEY root, const std::wstring& path) {
+  if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_NOTIFY, key_.put()) != ERROR_SUCCESS)
+    throw std::runtime_error("cannot watch " + Utf8(path));
+  event_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const DWORD filter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
+  if (!event_ || ::RegNotifyChangeKeyValue(key_.get(), TRUE, filter, event_.get(), TRUE) != ERROR_SUCCESS)
+    throw std::runtime_error("cannot watch " + Utf8(path) + " for changes");
+}
+
+RegChangeWatch::~RegChangeWatch() = default;
+
+bool RegChangeWatch::Changed(DWORD milliseconds) const {
+  return ::WaitForSingleObject(event_.get(), milliseconds) == WAIT_OBJECT_0;
+}
+
 std::vector<BYTE> Bytes(const std::string& s) { return std::vector<BYTE>(s.begin(), s.end()); }
 
 std::vector<BYTE> Utf16(const std::wstring& text) {
@@ -270,6 +311,14 @@ std::optional<std::string> SystemSpelling(const std::wstring& text) {
   if (n <= 0 && !text.empty()) return std::nullopt;
   narrow.resize(n);
   if (defaulted || FromSystem(narrow) != text) return std::nullopt;
+  return narrow;
+}
+
+std::string BestFitSpelling(const std::wstring& text) {
+  std::string narrow(text.size() * 2 + 1, '\0');
+  const int n = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), narrow.data(),
+                                      static_cast<int>(narrow.size()), nullptr, nullptr);
+  narrow.resize(n > 0 ? n : 0);
   return narrow;
 }
 

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "support/handles.h"
+
 namespace murtest {
 
 struct RegValue {
@@ -68,8 +70,9 @@ RegSnapshot Snapshot(HKEY root, const std::wstring& path);
 // Registry links. The full name of an existing key ("\REGISTRY\..."), as a
 // link's target is written.
 std::wstring KeyFullName(HKEY root, const std::wstring& path);
-// Creates root\path as a link to the key of that full name; false (with the
-// reason in *why) when the registry does not make links.
+// Creates root\path as a link to the key of that full name, spelled in any
+// case (or naming a key that does not exist yet); false (with the reason in
+// *why) when the registry does not make links.
 bool CreateRegLink(HKEY root, const std::wstring& path, const std::wstring& target_full_name, std::string* why);
 // Creates the key `name` under root\parent through the native function, which
 // takes a counted name: one holding a zero unit too. False (with the reason
@@ -79,6 +82,37 @@ bool CreateRegKeyNative(HKEY root, const std::wstring& parent, const std::wstrin
 bool IsRegLink(HKEY root, const std::wstring& path);
 // Deletes root\path with everything below it, a link as the link.
 void DeleteRegTree(HKEY root, const std::wstring& path);
+
+// While it lives, root\path (which exists) refuses deletion to everyone and
+// grants every other access; its own security is put back at the end.
+class RegDeletionDenied {
+ public:
+  RegDeletionDenied(HKEY root, const std::wstring& path);
+  ~RegDeletionDenied();
+  RegDeletionDenied(const RegDeletionDenied&) = delete;
+  RegDeletionDenied& operator=(const RegDeletionDenied&) = delete;
+
+ private:
+  Key key_;
+  std::vector<BYTE> saved_;  // the key's own security descriptor
+};
+
+// Notices every change of the keys and values at and below root\path from
+// its construction on, through the registry's change notification.
+class RegChangeWatch {
+ public:
+  RegChangeWatch(HKEY root, const std::wstring& path);
+  ~RegChangeWatch();
+  RegChangeWatch(const RegChangeWatch&) = delete;
+  RegChangeWatch& operator=(const RegChangeWatch&) = delete;
+  // True when something there has changed, waiting up to `milliseconds` for
+  // the notice.
+  bool Changed(DWORD milliseconds = 20) const;
+
+ private:
+  Key key_;
+  Handle event_;
+};
 
 std::vector<BYTE> Bytes(const std::string& s);
 // What a REG_SZ of `text` holds: UTF-16 with its terminator.
@@ -91,5 +125,9 @@ std::wstring FromSystem(const std::string& narrow);
 // `text` in the system code page, when every character of it has a spelling
 // there (no best-fit substitutes).
 std::optional<std::string> SystemSpelling(const std::wstring& text);
+// `text` in the system code page as the narrow functions convert it: a
+// character without a spelling there becomes its best-fit substitute (or the
+// default character).
+std::string BestFitSpelling(const std::wstring& text);
 
 }  // namespace murtest

@@ -5,7 +5,10 @@
 // 1252.
 #include <gtest/gtest.h>
 
+#include <cwctype>
+#include <set>
 #include <string>
+#include <thread>
 
 #include "support/library.h"
 #include "support/registry.h"
@@ -54,33 +57,71 @@ TEST(RegistryCopy, CopiesEveryValueAndSubkeyExactly) {
 }
 
 // Names and data that the system code page cannot spell, names that it would
-// merge (Zoë and Zoe are one name once "ë" falls back to "e"), and data that
-// no narrow function passes unchanged: strings without a terminator, odd
+// merge (two names with one narrow form in the active code page, found among
+// a few pairs: Zoë and Zoe in 932, Āpp and App in 1252), and data that no
+// narrow function passes unchanged: strings without a terminator, odd
 // lengths, types the registry does not interpret.
 TEST(RegistryCopy, NamesAndDataOutsideTheCodePageArriveAsStored) {
+  const std::pair<std::wstring, std::wstring> pairs[] = {
+      {L"\x0100pp", L"App"}, {L"Zo\x00EB", L"Zoe"}, {L"\x0141odz", L"Lodz"}, {L"\x00C5sa", L"Asa"}};
+  const std::pair<std::wstring, std::wstring>* merged = nullptr;
+  for (const auto& pair : pairs) {
+    if (BestFitSpelling(pair.first) == BestFitSpelling(pair.second)) {
+      merged = &pair;
+      break;
+    }
+  }
+  ASSERT_NE(nullptr, merged) << "no pair of names is one name in this code page";
+  // Values stored byte for byte as given.
+  struct Raw {
+    const wchar_t* name;
+    DWORD type;
+    std::vector<BYTE> data;
+  };
+  const Raw raw[] = {
+      {L"NoTerminator", REG_SZ, Utf16(L"abc")},
+      {L"OddString", REG_SZ, {'a', 0, 'b', 0, 'c'}},
+      {L"OddExpand", REG_EXPAND_SZ, {'%', 0, 'x'}},
+      {L"OpenMulti", REG_MULTI_SZ, Utf16(std::wstring(L"one\0two", 7))},
+      {L"OddBinary", REG_BINARY, {1, 2, 3}},
+      {L"OwnType", 0x4D5552, {0, 0, 0, 0, 0}},
+      {L"None", REG_NONE, {}},
+  };
   for (int flag : {0, 1}) {
     SCOPED_TRACE(flag);
     TestKey t;
     const std::wstring src = t.wpath(L"src");
     const HKEY r = t.root();
-    SetRegString(r, src, L"InstallDir", L"C:\\Users\\Zo\x00EB\\App");
-    SetRegString(r, src, L"Zo\x00EB", L"with diaeresis");
-    SetRegString(r, src, L"Zoe", L"without");
-    SetRegString(r, src, L"\xC124\xCE58", L"\xD83D\xDE00 \x8868\x793A");  // Hangul name, emoji and kanji data
-    SetRegValue(r, src, L"NoTerminator", REG_SZ, Utf16(L"abc"));
-    SetRegValue(r, src, L"OddString", REG_SZ, {'a', 0, 'b', 0, 'c'});
-    SetRegValue(r, src, L"OddExpand", REG_EXPAND_SZ, {'%', 0, 'x'});
-    SetRegValue(r, src, L"OpenMulti", REG_MULTI_SZ, Utf16(std::wstring(L"one\0two", 7)));
-    SetRegValue(r, src, L"OddBinary", REG_BINARY, {1, 2, 3});
-    SetRegValue(r, src, L"OwnType", 0x4D5552, {0, 0, 0, 0, 0});
-    SetRegValue(r, src, L"None", REG_NONE, {});
-    SetRegString(r, src + L"\\\xD55C\xAE00", L"v", L"Hangul subkey");
-    SetRegString(r, src + L"\\Zo\x00EB", L"v", L"one");
-    SetRegString(r, src + L"\\Zoe", L"v", L"two");
-    SetRegString(r, src + L"\\\xD83D\xDCE6\\\x30A2\x30D7\x30EA", L"", L"emoji, then katakana");
+    std::set<std::wstring> names, keys = {L""};
+    const auto string = [&](const std::wstring& key, const std::wstring& name, const std::wstring& text) {
+      SetRegString(r, key.empty() ? src : src + L"\\" + key, name, text);
+      if (key.empty()) names.insert(name);
+      keys.insert(key);
+    };
+    string(L"", L"InstallDir", L"C:\\Users\\Zo\x00EB\\App");
+    string(L"", L"Zo\x00EB", L"with diaeresis");
+    string(L"", L"Zoe", L"without");
+    string(L"", merged->first, L"the first of a merged pair");
+    string(L"", merged->second, L"the second of a merged pair");
+    string(L"", L"\xC124\xCE58", L"\xD83D\xDE00 \x8868\x793A");  // Hangul name, emoji and kanji data
+    for (const Raw& value : raw) {
+      SetRegValue(r, src, value.name, value.type, value.data);
+      names.insert(value.name);
+    }
+    string(L"\xD55C\xAE00", L"v", L"Hangul subkey");
+    string(L"Zo\x00EB", L"v", L"one");
+    string(L"Zoe", L"v", L"two");
+    string(merged->first, L"v", L"first");
+    string(merged->second, L"v", L"second");
+    string(L"\xD83D\xDCE6\\\x30A2\x30D7\x30EA", L"", L"emoji, then katakana");
+    keys.insert(L"\xD83D\xDCE6");
     const RegSnapshot before = Snapshot(r, src);
-    ASSERT_EQ(5u + 1u, before.size());
-    ASSERT_EQ(11u, before.at(L"").size());
+    // The fixture as set: every name its own, every raw value as given.
+    ASSERT_EQ(keys.size(), before.size());
+    ASSERT_EQ(names.size(), before.at(L"").size());
+    for (const Raw& value : raw) EXPECT_EQ((RegValue{value.type, value.data}), before.at(L"").at(value.name)) << value.name;
+    EXPECT_EQ(Sz(L"the first of a merged pair"), before.at(L"").at(merged->first).data);
+    EXPECT_EQ(Sz(L"the second of a merged pair"), before.at(L"").at(merged->second).data);
 
     EXPECT_EQ(0, Copy(Mur(), r, t.path("src"), t.path("dst"), flag));
     EXPECT_EQ(before, Snapshot(r, t.wpath(L"dst")));
@@ -120,6 +161,32 @@ TEST(RegistryCopy, ExistingDestinationValuesOfOtherNamesStay) {
   EXPECT_EQ(Sz(L"from source"), d.at(L"").at(L"shared").data);
   EXPECT_EQ(Sz(L"kept"), d.at(L"").at(L"own").data);
   EXPECT_EQ(2u, d.at(L"sub").size());
+}
+
+// Destination keys that grant writing but refuse deletion (the destination
+// itself and a subkey of it) are written to all the same: the copy never
+// asks to delete a key that it did not create.
+TEST(RegistryCopy, DestinationKeysThatMayNotBeDeletedAreWrittenTo) {
+  for (int flag : {0, 1}) {
+    SCOPED_TRACE(flag);
+    TestKey t;
+    const HKEY r = t.root();
+    SetRegString(r, t.wpath(L"src"), L"v", L"top");
+    SetRegString(r, t.wpath(L"src\\a"), L"w", L"child");
+    SetRegString(r, t.wpath(L"src\\a\\b"), L"x", L"grandchild");
+    SetRegString(r, t.wpath(L"dst\\a"), L"own", L"kept");
+    const RegSnapshot source = Snapshot(r, t.wpath(L"src"));
+    {
+      const RegDeletionDenied dst(r, t.wpath(L"dst")), dst_a(r, t.wpath(L"dst\\a"));
+      HKEY key = nullptr;
+      ASSERT_EQ(ERROR_ACCESS_DENIED, ::RegOpenKeyExW(r, t.wpath(L"dst\\a").c_str(), 0, KEY_READ | DELETE, &key));
+      EXPECT_EQ(0, Copy(Mur(), r, t.path("src"), t.path("dst"), flag));
+    }
+    RegSnapshot expected = source;
+    expected[L"a"][L"own"] = {REG_SZ, Sz(L"kept")};
+    EXPECT_EQ(expected, Snapshot(r, t.wpath(L"dst")));
+    EXPECT_EQ(flag == 0, RegKeyExists(r, t.wpath(L"src")));
+  }
 }
 
 TEST(RegistryCopy, MoveFlagLowByteDecides) {
@@ -173,12 +240,11 @@ TEST(RegistryCopy, CreatedKeysAreNonVolatile) {
   ASSERT_EQ(0, Copy(Mur(), t.root(), t.path("src"), t.path("new\\dst"), 0));
   // A non-volatile key cannot be created under a volatile one.
   for (const char* parent : {"new", "new\\dst", "new\\dst\\sub"}) {
-    HKEY key;
+    Key key;
     EXPECT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(t.root(), t.path(std::string(parent) + "\\child").c_str(), 0,
                                                nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                                               &key, nullptr))
+                                               key.put(), nullptr))
         << parent;
-    ::RegCloseKey(key);
   }
 }
 
@@ -202,27 +268,58 @@ TEST(RegistryCopy, IntoItselfIsRefusedAndTouchesNothing) {
   EXPECT_EQ(0, Copy(Mur(), t.root(), src, t.path("Src2"), 0));
 }
 
-// An empty or null destination names the root key itself, here an open key
-// of the test's own handed over as the root.
-TEST(RegistryCopy, AnEmptyOrNullDestinationNamesTheRoot) {
+// Only an empty or null path names the root key itself, here an open key of
+// the test's own handed over as the root. Any other path goes to the registry
+// as it is, one made only of separators or starting with one included: the
+// registry refuses those, and the copy returns its answer.
+TEST(RegistryCopy, OnlyAnEmptyOrNullPathNamesTheRoot) {
   TestKey t;
-  HKEY root = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(t.root(), t.wpath().c_str(), 0, KEY_ALL_ACCESS, &root));
+  Key owned_root;
+  ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(t.root(), t.wpath().c_str(), 0, KEY_ALL_ACCESS, owned_root.put()));
+  const HKEY root = owned_root.get();
   SetRegString(root, L"src\\sub", L"s", L"sub");
   SetRegString(root, L"src", L"v", L"value");
   // The copy of A\B into the root would land A\B\A\B on A\B itself.
   SetRegString(root, L"A\\B\\A\\B", L"deep", L"1");
   const RegSnapshot before = Snapshot(t.root(), t.wpath());
   const auto copy = Mur().Get<CopyFn>("MUR_CopyRegistarInfo");
-  EXPECT_EQ(ERROR_INVALID_PARAMETER, copy(root, "A\\B", nullptr, 1));
-  EXPECT_EQ(ERROR_INVALID_PARAMETER, copy(root, "A\\B", "", 1));
-  EXPECT_EQ(ERROR_INVALID_PARAMETER, copy(root, "A\\B", "\\", 1));
-  EXPECT_EQ(before, Snapshot(t.root(), t.wpath()));
+  // What the registry answers for a path that it refuses to open.
+  const auto refusal = [root](const char* path) {
+    Key key;
+    const LONG result = ::RegOpenKeyExA(root, path, 0, KEY_READ, key.put());
+    EXPECT_NE(ERROR_SUCCESS, result) << path;
+    EXPECT_NE(ERROR_FILE_NOT_FOUND, result) << path;
+    return static_cast<int>(result);
+  };
+  struct Case {
+    const char* source;
+    const char* destination;
+    int expected;
+  };
+  const Case cases[] = {
+      {"A\\B", nullptr, ERROR_INVALID_PARAMETER},
+      {"A\\B", "", ERROR_INVALID_PARAMETER},
+      {"A\\B", "\\", refusal("\\")},
+      {"A\\B", "\\\\", refusal("\\\\")},
+      {"src", "\\", refusal("\\")},
+      {"src", "\\dst", refusal("\\dst")},
+      {"src", "\\A", refusal("\\A")},
+      {nullptr, "dst", ERROR_INVALID_PARAMETER},
+      {"", "dst", ERROR_INVALID_PARAMETER},
+      {"\\", "dst", refusal("\\")},
+      {"\\src", "dst", refusal("\\src")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.source ? c.source : "(null)") + " -> " + (c.destination ? c.destination : "(null)"));
+    for (int flag : {0, 1}) {
+      EXPECT_EQ(c.expected, copy(root, c.source, c.destination, flag));
+      EXPECT_EQ(before, Snapshot(t.root(), t.wpath()));
+    }
+  }
   EXPECT_EQ(0, copy(root, "src", nullptr, 0));
   const RegSnapshot after = Snapshot(t.root(), t.wpath());
   EXPECT_EQ(Sz(L"value"), after.at(L"").at(L"v").data);
   EXPECT_EQ(Sz(L"sub"), after.at(L"sub").at(L"s").data);
-  ::RegCloseKey(root);
 }
 
 // Other spellings of the source (or of a key inside it, existing or not)
@@ -374,6 +471,56 @@ TEST(RegistryCopy, LinksAreCopiedAsTheirTargetsAndMovedAwayAsLinks) {
   EXPECT_EQ(common, Snapshot(r, t.wpath(L"Common")));
 }
 
+// A move of a path that ends in a link copies the key it leads to and deletes
+// the link alone, however the link spells that key's name. It must be one
+// link that names the copied key: a path that ends in a chain of links leads
+// to a key that its last link (the one the move would delete) does not name,
+// and such a move is refused before anything is touched. A copy follows the
+// chain.
+TEST(RegistryCopy, AMoveOfAPathEndingInALinkDeletesOnlyALinkToTheCopiedKey) {
+  struct Case {
+    const char* why;
+    bool upper_case;  // the link names its target in upper case
+    bool chain;       // Door leads to Middle, a link to the target
+    int move_result;
+  };
+  const Case cases[] = {
+      {"a link naming the key as the registry does", false, false, 0},
+      {"a link naming the key in upper case", true, false, 0},
+      {"a link to a link to the key", false, true, ERROR_INVALID_PARAMETER},
+  };
+  for (const Case& c : cases) {
+    for (int flag : {0, 1}) {
+      SCOPED_TRACE(std::string(c.why) + (flag ? ", move" : ", copy"));
+      TestKey t;
+      const HKEY r = t.root();
+      SetRegString(r, t.wpath(L"Target"), L"t", L"target");
+      SetRegString(r, t.wpath(L"Target\\Inner"), L"i", L"inner");
+      std::wstring target = KeyFullName(r, t.wpath(L"Target"));
+      if (c.upper_case) {
+        for (wchar_t& unit : target) unit = static_cast<wchar_t>(std::towupper(unit));
+      }
+      std::string why;
+      const bool linked = c.chain ? CreateRegLink(r, t.wpath(L"Door"), KeyFullName(r, t.wpath()) + L"\\Middle", &why) &&
+                                        CreateRegLink(r, t.wpath(L"Middle"), target, &why)
+                                  : CreateRegLink(r, t.wpath(L"Door"), target, &why);
+      if (!linked) GTEST_SKIP() << "skipped: " << why;
+      const RegSnapshot copied = Snapshot(r, t.wpath(L"Target"));
+      const RegSnapshot before = Snapshot(r, t.wpath());
+      const int expected = flag ? c.move_result : 0;
+      EXPECT_EQ(expected, Copy(Mur(), r, t.path("Door"), t.path("Dst"), flag));
+      if (expected != 0) {
+        EXPECT_EQ(before, Snapshot(r, t.wpath()));
+        EXPECT_FALSE(RegKeyExists(r, t.wpath(L"Dst")));
+      } else {
+        EXPECT_EQ(copied, Snapshot(r, t.wpath(L"Dst")));
+      }
+      EXPECT_EQ(copied, Snapshot(r, t.wpath(L"Target")));
+      EXPECT_EQ(flag == 0 || expected != 0, IsRegLink(r, t.wpath(L"Door")));
+    }
+  }
+}
+
 // A link back into the source makes the tree endless: the copy fails, at
 // the latest 512 levels down, and leaves nothing it made; the move deletes
 // nothing.
@@ -404,11 +551,35 @@ TEST(RegistryCopy, ALinkBackIntoTheSourceFailsAndLeavesNothing) {
   }
 }
 
+// The copy follows links, so a dangling link inside the source is a key it
+// cannot open: the copy fails with the registry's answer (2), every key it
+// created is gone, and a move deletes nothing.
+TEST(RegistryCopy, ADanglingLinkInsideTheSourceFailsTheCopyAndLeavesNothing) {
+  for (int flag : {0, 1}) {
+    SCOPED_TRACE(flag);
+    TestKey t;
+    const HKEY r = t.root();
+    SetRegString(r, t.wpath(L"S"), L"v", L"top");
+    SetRegString(r, t.wpath(L"S\\A"), L"w", L"child");
+    std::string why;
+    if (!CreateRegLink(r, t.wpath(L"S\\Z"), KeyFullName(r, t.wpath()) + L"\\Missing", &why))
+      GTEST_SKIP() << "skipped: " << why;
+    const RegSnapshot before = Snapshot(r, t.wpath());
+    HKEY key = nullptr;
+    const LONG answer = ::RegOpenKeyExW(r, t.wpath(L"S\\Z").c_str(), 0, KEY_READ, &key);
+    ASSERT_NE(ERROR_SUCCESS, answer);
+    EXPECT_EQ(answer, Copy(Mur(), r, t.path("S"), t.path("New\\Dst"), flag));
+    EXPECT_FALSE(RegKeyExists(r, t.wpath(L"New")));
+    EXPECT_EQ(before, Snapshot(r, t.wpath()));
+    EXPECT_TRUE(IsRegLink(r, t.wpath(L"S\\Z")));
+  }
+}
+
 // A link inside an existing destination may lead back into the source, or,
 // dangling, name a key inside it that creating it would make there: the copy
-// never writes into its source, and a move never deletes what it could not
-// copy. Refused with 87, with the source as it was and nothing of the call's
-// own left behind.
+// never writes into its source, not even for a moment, and a move never
+// deletes what it could not copy. Refused with 87, with the source as it was
+// and nothing of the call's own left behind.
 TEST(RegistryCopy, ALinkInTheDestinationNeverLeadsTheCopyIntoTheSource) {
   struct Case {
     const char* why;
@@ -432,11 +603,45 @@ TEST(RegistryCopy, ALinkInTheDestinationNeverLeadsTheCopyIntoTheSource) {
       if (!CreateRegLink(r, t.wpath(L"D\\L"), KeyFullName(r, t.wpath(L"S")) + c.link_target, &why))
         GTEST_SKIP() << "skipped: " << why;
       const RegSnapshot source = Snapshot(r, t.wpath(L"S"));
+      const RegChangeWatch watch(r, t.wpath(L"S"));
       EXPECT_EQ(ERROR_INVALID_PARAMETER, Copy(Mur(), r, t.path("S"), t.path("D"), flag));
+      EXPECT_FALSE(watch.Changed());
       EXPECT_EQ(source, Snapshot(r, t.wpath(L"S")));
       EXPECT_FALSE(RegKeyExists(r, t.wpath(L"S\\New")));
       EXPECT_TRUE(IsRegLink(r, t.wpath(L"D\\L")));
       EXPECT_EQ(Sz(L"kept"), Snapshot(r, t.wpath(L"D")).at(L"").at(L"own").data);
+    }
+  }
+}
+
+// A dangling link in the destination path, where the copy would create a
+// key: creating through it would create the link's target, here a missing
+// key inside the source or one elsewhere. Refused with 87 before anything is
+// created: the source never changes, not even for a moment, and no key
+// appears, at the link's target or anywhere else.
+TEST(RegistryCopy, ADanglingLinkInTheDestinationPathIsRefusedBeforeAnythingIsCreated) {
+  const wchar_t* const targets[] = {L"S\\New", L"Elsewhere"};  // under the test key, both missing
+  const char* const destinations[] = {"D\\L", "D\\L\\Deeper", "D\\\\L\\"};
+  for (const wchar_t* target : targets) {
+    for (const char* destination : destinations) {
+      for (int flag : {0, 1}) {
+        SCOPED_TRACE(std::string(destination) + (flag ? ", move" : ", copy"));
+        TestKey t;
+        const HKEY r = t.root();
+        SetRegString(r, t.wpath(L"S"), L"v", L"top");
+        SetRegString(r, t.wpath(L"S\\K"), L"w", L"child");
+        SetRegString(r, t.wpath(L"D"), L"own", L"kept");
+        std::string why;
+        if (!CreateRegLink(r, t.wpath(L"D\\L"), KeyFullName(r, t.wpath()) + L"\\" + target, &why))
+          GTEST_SKIP() << "skipped: " << why;
+        const RegSnapshot before = Snapshot(r, t.wpath());
+        const RegChangeWatch watch(r, t.wpath(L"S"));
+        EXPECT_EQ(ERROR_INVALID_PARAMETER, Copy(Mur(), r, t.path("S"), t.path(destination), flag));
+        EXPECT_FALSE(watch.Changed());
+        EXPECT_FALSE(RegKeyExists(r, t.wpath(target)));
+        EXPECT_EQ(before, Snapshot(r, t.wpath()));
+        EXPECT_TRUE(IsRegLink(r, t.wpath(L"D\\L")));
+      }
     }
   }
 }
@@ -491,11 +696,13 @@ TEST_F(RegistryCopyFaults, FailedCopyUndoesOnlyWhatItCreated) {
     DWORD error;
   };
   // Counted from the call's first registry operation: opens 1 to 4 find the
-  // source and the destination, so open 6 is the copy's second subkey.
+  // source and the destination; then each source subkey is opened, and its
+  // counterpart in a destination key that existed: open 7 is the copy's
+  // second source subkey.
   const Fault faults[] = {{seam::kRegSetValue, 12, ERROR_ACCESS_DENIED},
                           {seam::kRegCreateKey, 4, ERROR_ACCESS_DENIED},
                           {seam::kRegEnumValue, 9, ERROR_MORE_DATA + 1000},
-                          {seam::kRegOpenKey, 6, ERROR_FILE_NOT_FOUND},
+                          {seam::kRegOpenKey, 7, ERROR_FILE_NOT_FOUND},
                           {seam::kRegEnumKey, 3, ERROR_ACCESS_DENIED},
                           {seam::kRegQueryInfoKey, 4, ERROR_ACCESS_DENIED}};
   for (const Fault& f : faults) {
@@ -510,7 +717,7 @@ TEST_F(RegistryCopyFaults, FailedCopyUndoesOnlyWhatItCreated) {
     Seam::Arm(f.op, f.nth, f.error);
     EXPECT_EQ(static_cast<int>(f.error), Copy(MurSeam(), t.root(), src, dst, 1));
     EXPECT_EQ(f.nth, Seam::Calls(f.op));
-    EXPECT_GT(Seam::Calls(seam::kRegCreateKey), 0) << "failed before the copy began";
+    EXPECT_GT(Seam::Calls(seam::kRegSetValue), 0) << "failed before the copy began";
     EXPECT_EQ(0, Seam::LiveHandles());
     EXPECT_EQ(source_before, Snapshot(t.root(), src));
     // Values written before the failure may remain in keys that existed;
@@ -548,7 +755,7 @@ TEST_F(RegistryCopyFaults, FailedCopyIntoAMultiLevelNewDestinationLeavesNoKeyItM
       {"setting the first value", seam::kRegSetValue, 1, ERROR_ACCESS_DENIED},
       {"setting a value deep down", seam::kRegSetValue, 11, ERROR_ACCESS_DENIED},
       {"listing subkeys", seam::kRegEnumKey, 4, ERROR_ACCESS_DENIED},
-      {"opening a source subkey", seam::kRegOpenKey, 9, ERROR_FILE_NOT_FOUND},
+      {"opening a source subkey", seam::kRegOpenKey, 11, ERROR_FILE_NOT_FOUND},
   };
   for (const Fault& f : faults) {
     SCOPED_TRACE(f.why);
@@ -655,12 +862,29 @@ TEST_F(RegistryCopyFaults, MoveOfASourceThatMayNotBeDeletedDeletesNothing) {
   const std::string src = t.path("src"), dst = t.path("dst");
   FillSource(t, src);
   const RegSnapshot before = Snapshot(t.root(), src);
-  // The move's second open of the source asks to delete it.
-  Seam::Arm(seam::kRegOpenKey, 2, ERROR_ACCESS_DENIED);
+  // The move's first open of the source asks to delete it.
+  Seam::Arm(seam::kRegOpenKey, 1, ERROR_ACCESS_DENIED);
   EXPECT_EQ(ERROR_ACCESS_DENIED, Copy(MurSeam(), t.root(), src, dst, 1));
   EXPECT_EQ(0, Seam::Calls(seam::kRegDeleteKey));
   EXPECT_EQ(before, Snapshot(t.root(), src));
   EXPECT_EQ(before, Snapshot(t.root(), dst));
+  EXPECT_EQ(0, Seam::LiveHandles());
+}
+
+// A move through a link whose target cannot be read: the error comes back
+// and nothing is touched.
+TEST_F(RegistryCopyFaults, MoveThroughALinkThatCannotBeReadTouchesNothing) {
+  TestKey t;
+  const HKEY r = t.root();
+  SetRegString(r, t.wpath(L"Target"), L"t", L"target");
+  std::string why;
+  if (!CreateRegLink(r, t.wpath(L"Door"), KeyFullName(r, t.wpath(L"Target")), &why)) GTEST_SKIP() << "skipped: " << why;
+  const RegSnapshot before = Snapshot(r, t.wpath());
+  Seam::Arm(seam::kRegQueryLinkTarget, 1, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(ERROR_ACCESS_DENIED, Copy(MurSeam(), r, t.path("Door"), t.path("Dst"), 1));
+  EXPECT_EQ(1, Seam::Calls(seam::kRegQueryLinkTarget));
+  EXPECT_EQ(before, Snapshot(r, t.wpath()));
+  EXPECT_TRUE(IsRegLink(r, t.wpath(L"Door")));
   EXPECT_EQ(0, Seam::LiveHandles());
 }
 
@@ -672,6 +896,78 @@ TEST_F(RegistryCopyFaults, NoKeyLeftOpenOnAnyPath) {
   EXPECT_EQ(ERROR_INVALID_PARAMETER, Copy(MurSeam(), t.root(), t.path("dst"), t.path("dst\\x"), 0));
   EXPECT_EQ(0, Copy(MurSeam(), t.root(), t.path("dst"), t.path("a\\b\\c"), 0));
   EXPECT_EQ(ERROR_INVALID_PARAMETER, Copy(MurSeam(), t.root(), t.path("dst"), t.path("DST\\\\a"), 1));
+  EXPECT_EQ(0, Seam::LiveHandles());
+}
+
+class RegistryCopyRace : public SeamTest {};
+
+// While the copy waits to create Deeper, the second key of its new
+// destination New\Deeper\Dst, someone else makes Deeper, granting writing
+// but refusing deletion. The copy opens it without deletion and goes on; it
+// is not the call's own key, and it stays after the copy as it was made.
+TEST_F(RegistryCopyRace, AKeyMadeMeanwhileThatMayNotBeDeletedIsWrittenTo) {
+  TestKey t;
+  const HKEY r = t.root();
+  SetRegString(r, t.wpath(L"src"), L"v", L"top");
+  SetRegString(r, t.wpath(L"src\\a"), L"w", L"child");
+  const RegSnapshot source = Snapshot(r, t.wpath(L"src"));
+
+  // Every key creation waits: the second begins as soon as the first is done.
+  Seam::Delay(seam::kRegCreateKey, 1500);
+  int result = -1;
+  std::thread copy([&] { result = Copy(MurSeam(), r, t.path("src"), t.path("New\\Deeper\\Dst"), 0); });
+  while (Seam::Calls(seam::kRegCreateKey) < 1) ::Sleep(10);
+  ::Sleep(300);  // New is created; the creation of Deeper is waiting
+  SetRegString(r, t.wpath(L"New\\Deeper"), L"made", L"meanwhile");
+  const int creations_at_making = Seam::Calls(seam::kRegCreateKey);
+  {
+    const RegDeletionDenied deeper(r, t.wpath(L"New\\Deeper"));
+    Seam::Delay(seam::kRegCreateKey, 0);
+    copy.join();
+  }
+  ASSERT_EQ(1, creations_at_making) << "Deeper was made too late";
+
+  EXPECT_EQ(0, result);
+  EXPECT_EQ(source, Snapshot(r, t.wpath(L"New\\Deeper\\Dst")));
+  EXPECT_EQ(Sz(L"meanwhile"), Snapshot(r, t.wpath(L"New\\Deeper")).at(L"").at(L"made").data);
+  EXPECT_EQ(0, Seam::LiveHandles());
+}
+
+// While the move waits inside its second open of the source path, the link
+// that the path ended in is replaced by an ordinary key with a tree of its
+// own. The move acts only on what it opened first: the key now at the path
+// is neither copied nor deleted, the link's target stays whole, and nothing
+// is created.
+TEST_F(RegistryCopyRace, ASourcePathSwappedBetweenItsOpensIsNeverDeleted) {
+  TestKey t;
+  const HKEY r = t.root();
+  SetRegString(r, t.wpath(L"Target"), L"t", L"target");
+  SetRegString(r, t.wpath(L"Target\\Inner"), L"i", L"inner");
+  std::string why;
+  if (!CreateRegLink(r, t.wpath(L"S"), KeyFullName(r, t.wpath(L"Target")), &why)) GTEST_SKIP() << "skipped: " << why;
+  const RegSnapshot target = Snapshot(r, t.wpath(L"Target"));
+
+  // Every key open waits: the second one of the source path begins as soon
+  // as the first is done.
+  Seam::Delay(seam::kRegOpenKey, 1500);
+  int result = -1;
+  std::thread move([&] { result = Copy(MurSeam(), r, t.path("S"), t.path("Dst"), 1); });
+  while (Seam::Calls(seam::kRegOpenKey) < 1) ::Sleep(10);
+  ::Sleep(300);  // the first open is done; the second is waiting
+  DeleteRegTree(r, t.wpath(L"S"));
+  SetRegString(r, t.wpath(L"S"), L"swapped", L"in");
+  SetRegString(r, t.wpath(L"S\\Child"), L"c", L"child");
+  const int opens_at_swap = Seam::Calls(seam::kRegOpenKey);
+  const RegSnapshot swapped = Snapshot(r, t.wpath(L"S"));
+  Seam::Delay(seam::kRegOpenKey, 0);
+  move.join();
+  ASSERT_EQ(1, opens_at_swap) << "the swap came too late";
+  ASSERT_EQ(2u, swapped.size());
+
+  EXPECT_NE(0, result);
+  EXPECT_EQ(swapped, Snapshot(r, t.wpath(L"S")));
+  EXPECT_EQ(target, Snapshot(r, t.wpath(L"Target")));
+  EXPECT_FALSE(RegKeyExists(r, t.wpath(L"Dst")));
   EXPECT_EQ(0, Seam::LiveHandles());
 }
 
