@@ -90,6 +90,13 @@ class DirectoryStack {
 
   // Closes the top directory (a directory marked for deletion goes now) and
   // returns the close's outcome.
+  // Lists the top directory again from its start, on the next call of Next.
+  void RestartTop() {
+    Frame& frame = top();
+    frame.started = frame.ended = false;
+    frame.filled = frame.next = 0;
+  }
+
   DWORD Pop() {
     const Frame& frame = top();
     UniqueHandle dir(frame.dir);
@@ -137,16 +144,31 @@ EntryAction OpenDirectoryEntry(HANDLE parent, const ListedEntry& entry, UniqueHa
   return ActionForOpenedDirectory(entry.facts.attributes, entry.facts.id, opened.attributes, opened.id);
 }
 
-// Whether the entry `name` of `parent` leads, links followed, to the root of a
-// volume or share (a folder where a volume is mounted, a link to a drive);
-// true as well when that cannot be told.
-bool LeadsToARoot(HANDLE parent, std::wstring_view name) {
-  UniqueHandle target;
+// Whether the open directory `dir` is the root of a volume or share; true as
+// well when that cannot be told.
+bool IsARoot(HANDLE dir) {
   text::Wide in_volume;
   bool remote = false;
-  return platform::OpenChildTarget(parent, name, &target) != ERROR_SUCCESS ||
-         platform::QueryPathInVolume(target.get(), &in_volume, &remote) != ERROR_SUCCESS ||
+  return platform::QueryPathInVolume(dir, &in_volume, &remote) != ERROR_SUCCESS ||
          IsVolumeOrShareRoot(in_volume.view(), remote);
+}
+
+// Whether the directory `name` of `parent` leads, links followed, to the root
+// of a volume or share (a folder where a volume is mounted, a link to a
+// drive); true as well when that cannot be told. A link that leads to
+// nothing, or to a file, leads to no root: it is removed as the link.
+bool LeadsToARoot(HANDLE parent, std::wstring_view name) {
+  UniqueHandle target;
+  switch (platform::OpenChildTarget(parent, name, &target)) {
+    case ERROR_SUCCESS:
+      return IsARoot(target.get());
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_DIRECTORY:
+      return false;
+    default:
+      return true;
+  }
 }
 
 // Removes a directory link through the handle it was inspected with.
@@ -208,27 +230,30 @@ void Walk(DirectoryStack* stack) {
   }
 }
 
-// The entry `name` of the directory `parent_path`, which is opened by that
-// path as the stack's bottom frame: false when none is listed. The listing
-// matches the name regardless of letter case: the entry spelled exactly so is
-// preferred. `top` points into `top_name`.
-bool FindTop(const wchar_t* parent_path, std::wstring_view name, DirectoryStack* stack, ListedEntry* top,
-             text::Wide* top_name) {
-  UniqueHandle parent;
-  if (platform::OpenDirectoryForListing(parent_path, &parent) != ERROR_SUCCESS) return false;
-  if (!stack->Push(std::move(parent), false)) return false;
+// Finds the entry `name` in the listing of the directory on top of `stack`,
+// listed from its start with `name` as the mask: ERROR_SUCCESS, with *top
+// pointing into *top_name; ERROR_FILE_NOT_FOUND when the listing ended with
+// no such entry; the listing's error when it failed. The listing matches the
+// name regardless of letter case: the entry spelled exactly so is preferred.
+DWORD FindEntry(DirectoryStack* stack, std::wstring_view name, ListedEntry* top, text::Wide* top_name) {
+  stack->RestartTop();
   bool found = false;
-  for (ListedEntry entry; stack->Next(&entry, name) == ERROR_SUCCESS;) {
+  ListedEntry entry;
+  DWORD listed = ERROR_SUCCESS;
+  while ((listed = stack->Next(&entry, name)) == ERROR_SUCCESS) {
     const bool exact = entry.name == name;
     if (!found || exact) {
-      if (!top_name->Assign(entry.name)) return false;
+      if (!top_name->Assign(entry.name)) return ERROR_NOT_ENOUGH_MEMORY;
       *top = entry;
       found = true;
       if (exact) break;
     }
   }
-  top->name = top_name->view();
-  return found;
+  if (found) {
+    top->name = top_name->view();
+    return ERROR_SUCCESS;
+  }
+  return listed == ERROR_NO_MORE_FILES ? ERROR_FILE_NOT_FOUND : listed;
 }
 
 // Whether `trimmed` (not empty) is `name` with trailing dots and spaces cut off.
@@ -257,8 +282,7 @@ int RemoveFiles(std::wstring_view directory) {
   text::Wide path;
   if (!path.Assign(directory)) return 0;
   text::Wide full;
-  std::size_t reported_name_at = 0;  // none when the argument ends in a separator: found below
-  if (platform::FullPath(path.c_str(), &full, &reported_name_at) != ERROR_SUCCESS) return 0;
+  if (platform::FullPath(path.c_str(), &full) != ERROR_SUCCESS) return 0;
   // The full path as the path functions read the argument. Trailing
   // separators, which they keep (and then report no last component), name
   // the same directory.
@@ -284,32 +308,32 @@ int RemoveFiles(std::wstring_view directory) {
   // The parent is the one directory opened by path; the top is found in its
   // listing, which tells what the name held when it was listed.
   DirectoryStack stack;
+  {
+    UniqueHandle parent;
+    if (platform::OpenDirectoryForListing(parent_path.c_str(), &parent) != ERROR_SUCCESS) return 0;
+    if (!stack.Push(std::move(parent), false)) return 0;
+  }
   ListedEntry top;
   text::Wide top_name;
-  bool found = FindTop(parent_path.c_str(), name, &stack, &top, &top_name);
-  if (!found && name != trimmed && IsPlainName(trimmed)) {
-    while (stack.size() > 0) stack.Pop();
-    found = FindTop(parent_path.c_str(), trimmed, &stack, &top, &top_name);
-  }
-  if (!found) return 0;
-  if (ActionFor(top.facts.attributes) != EntryAction::kDescend &&
-      ActionFor(top.facts.attributes) != EntryAction::kRemoveLink)
+  DWORD listed = FindEntry(&stack, name, &top, &top_name);
+  // Only a listing that ended without the name lets the trimmed one stand in.
+  if (listed == ERROR_FILE_NOT_FOUND && name != trimmed && IsPlainName(trimmed))
+    listed = FindEntry(&stack, trimmed, &top, &top_name);
+  if (listed != ERROR_SUCCESS) return 0;
+  const EntryAction listed_action = ActionFor(top.facts.attributes);
+  if (listed_action != EntryAction::kDescend && listed_action != EntryAction::kRemoveLink)
     return 0;  // not a directory: there is no tree to remove
   // Whatever spelling or link reached it, the root of a volume or share is
   // refused before anything is opened for removal; a link at the top that
-  // leads there is left as it is.
+  // leads there (a folder where a volume is mounted) is left as it is.
   if (LeadsToARoot(stack.top().dir, top.name)) return 0;
 
   UniqueHandle dir;
   bool can_delete = false;
   const EntryAction action = OpenDirectoryEntry(stack.top().dir, top, &dir, &can_delete);
   if (action == EntryAction::kKeep) return 0;
-  // The handle acted on is refused as well if it turns out to be a root.
-  text::Wide in_volume;
-  bool remote = false;
-  if (platform::QueryPathInVolume(dir.get(), &in_volume, &remote) != ERROR_SUCCESS ||
-      IsVolumeOrShareRoot(in_volume.view(), remote))
-    return 0;
+  // So is the directory acted on, should it turn out to be one.
+  if (IsARoot(dir.get())) return 0;
   if (action == EntryAction::kRemoveLink) return RemoveLink(&dir, can_delete) ? 1 : 0;
   if (!stack.Push(std::move(dir), can_delete)) return 0;
   Walk(&stack);

@@ -20,7 +20,9 @@ namespace mur::maintenance {
 // is acted on through the handle it was inspected with. Entries follow
 // ActionFor (maintenance/removal_rules.h): hidden, system and read-only files
 // stay, and so do their directories and every directory above them. A
-// directory that is itself a link is removed as a link, never emptied. The
+// directory that is itself a link is removed as a link, never emptied; one
+// that leads to a volume or share root (followed only to see where it leads)
+// is refused and left as it is. The
 // walk keeps its own stack of open directories: depth is bounded by memory
 // and handles only, not by the host thread's stack or any path length.
 int RemoveFiles(std::wstring_view directory);

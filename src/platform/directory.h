@@ -33,9 +33,8 @@ struct ListedEntry {
 
 // The absolute form of `path` (GetFullPathNameW: "." and ".." resolved,
 // trailing dots and spaces of the last component trimmed, "\\?\" paths left
-// as they are) and the offset of its last component; *name_at equals the
-// size when the full path ends in a separator.
-DWORD FullPath(const wchar_t* path, text::Wide* full, std::size_t* name_at);
+// as they are).
+DWORD FullPath(const wchar_t* path, text::Wide* full);
 
 // Opens the directory `path` names for listing, following links on the way
 // as the Win32 path functions do.

@@ -66,19 +66,17 @@ NTSTATUS OpenRelative(HANDLE parent, std::wstring_view name, ACCESS_MASK access,
 
 }  // namespace
 
-DWORD FullPath(const wchar_t* path, text::Wide* full, std::size_t* name_at) {
+DWORD FullPath(const wchar_t* path, text::Wide* full) {
   full->Clear();
   unsigned long armed = 0;
   if (seam::Tripped(seam::kFullPath, &armed)) return armed;
   DWORD capacity = MAX_PATH;
   for (;;) {
     if (!full->Resize(capacity)) return ERROR_NOT_ENOUGH_MEMORY;
-    wchar_t* file_part = nullptr;
-    const DWORD n = ::GetFullPathNameW(path, capacity, full->data(), &file_part);
+    const DWORD n = ::GetFullPathNameW(path, capacity, full->data(), nullptr);
     if (n == 0) return ::GetLastError();
     if (n < capacity) {
       full->Truncate(n);
-      *name_at = file_part ? static_cast<std::size_t>(file_part - full->data()) : n;
       return ERROR_SUCCESS;
     }
     capacity = n;  // the size needed, terminating zero included

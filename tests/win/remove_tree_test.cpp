@@ -462,6 +462,53 @@ TEST_F(RemoveTreeFaults, FailuresKeepGoingAndCloseEveryHandle) {
   }
 }
 
+// Where the top leads is asked only to refuse a volume or share root: a top
+// that leads nowhere (a link whose target is gone) or to a file is no root
+// and goes, while one whose target cannot be told for another reason stays.
+TEST_F(RemoveTreeFaults, WhereTheTopLeadsRefusesOnlyWhatMayBeARoot) {
+  struct Case {
+    DWORD error;  // what the open of the top, links followed, answers
+    int expected;
+  };
+  for (const Case c : {Case{ERROR_FILE_NOT_FOUND, 1}, Case{ERROR_PATH_NOT_FOUND, 1}, Case{ERROR_DIRECTORY, 1},
+                       Case{ERROR_ACCESS_DENIED, 0}, Case{ERROR_SHARING_VIOLATION, 0}}) {
+    SCOPED_TRACE(c.error);
+    ScratchDir scratch(false);
+    const std::string root = scratch.path() + "\\tree";
+    ::CreateDirectoryA(root.c_str(), nullptr);
+    MakeTree(root, {{"a.txt"}, {"b/c.txt"}});
+    Seam::Arm(seam::kOpenChildTarget, 1, c.error);
+    EXPECT_EQ(c.expected, Remove(MurSeam(), root.c_str()));
+    EXPECT_EQ(1, Seam::Calls(seam::kOpenChildTarget));
+    EXPECT_EQ(0, Seam::LiveHandles());
+    EXPECT_EQ(c.expected == 0, FileExists(root + "\\a.txt"));
+  }
+}
+
+// The name that the path functions trim a trailing dot to stands in only
+// when the listing ended without the name as spelled: a listing that fails
+// never lets the removal fall back onto the neighbour.
+TEST_F(RemoveTreeFaults, AFailedListingNeverFallsBackOntoTheTrimmedName) {
+  for (const DWORD error : {DWORD{ERROR_ACCESS_DENIED}, DWORD{ERROR_NOT_ENOUGH_MEMORY}}) {
+    SCOPED_TRACE(error);
+    ScratchDir scratch(false);
+    const std::string c1 = scratch.path() + "\\c1";
+    ::CreateDirectoryA(c1.c_str(), nullptr);
+    const std::vector<WideTreeEntry> tree{{L"x/canary.txt"}, {L"x./in.txt"}};
+    MakeWideTree(c1, tree);
+    Seam::Arm(seam::kQueryDirectory, 1, error);
+    EXPECT_EQ(0, Remove(MurSeam(), (c1 + "\\x.").c_str()));
+    EXPECT_EQ(0, Seam::LiveHandles());
+    EXPECT_TRUE(WideExists(c1, L"x/canary.txt"));
+    EXPECT_TRUE(WideExists(c1, L"x./in.txt"));
+    Seam::Reset();
+    EXPECT_EQ(1, Remove(MurSeam(), (c1 + "\\x.").c_str()));
+    EXPECT_TRUE(WideExists(c1, L"x/canary.txt"));
+    EXPECT_FALSE(WideExists(c1, L"x."));
+    RemoveWideTree(c1, tree);
+  }
+}
+
 // A file system that answers neither file ids in its listings nor a handle's
 // file id, whichever status it refuses the information class with: the tree
 // goes all the same, the handles' attributes deciding alone.
@@ -472,7 +519,7 @@ TEST_F(RemoveTreeFaults, FileSystemsWithoutFileIdsAreRemovedAlike) {
                             0xC0000002 /* not implemented */};
   for (const seam::Op op : queries) {
     for (const DWORD status : refusals) {
-      for (int nth = 1; nth <= 2; ++nth) {  // the top, then a level below it
+      for (int nth = 1; nth <= 2; ++nth) {  // the parent's listing of the top (or the top), then the next level
         char trace[64];
         std::snprintf(trace, sizeof trace, "%d#%d status 0x%08lX", op, nth, static_cast<unsigned long>(status));
         SCOPED_TRACE(trace);
@@ -668,7 +715,9 @@ TEST(RemoveTreeEdges, VolumeRootsAreRefusedWhateverTheSpelling) {
     EXPECT_EQ("canary.txt", ReadAll(volume + "\\canary.txt"));
     EXPECT_EQ("sub/deep.txt", ReadAll(volume + "\\sub\\deep.txt"));
   }
-  EXPECT_TRUE(::GetFileAttributesA(mounted.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+  const DWORD link_attributes = ::GetFileAttributesA(mounted.c_str());
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, link_attributes);
+  EXPECT_TRUE(link_attributes & FILE_ATTRIBUTE_REPARSE_POINT);
   RunUnixShell("rm -f '" + device + "'");
   ASSERT_TRUE(WaitFor([](const std::string& d) { return !FileExists(d + "\\"); }, drive));
   ::Sleep(1500);
