@@ -20,6 +20,7 @@ add_executable(mur_win_tests
   tests/win/remove_tree_test.cpp
   tests/win/resources_test.cpp
   tests/win/text_layout_test.cpp
+  tests/support/code_page.cpp
   tests/support/scratch.cpp
   tests/support/main.cpp
   tests/support/process.cpp

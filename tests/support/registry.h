@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "support/code_page.h"
 #include "support/handles.h"
 
 namespace murtest {
@@ -119,15 +120,5 @@ std::vector<BYTE> Bytes(const std::string& s);
 std::vector<BYTE> Sz(const std::wstring& text);
 // UTF-16 without a terminator.
 std::vector<BYTE> Utf16(const std::wstring& text);
-
-// `narrow` (system code page) as UTF-16, as the narrow functions convert it.
-std::wstring FromSystem(const std::string& narrow);
-// `text` in the system code page, when every character of it has a spelling
-// there (no best-fit substitutes).
-std::optional<std::string> SystemSpelling(const std::wstring& text);
-// `text` in the system code page as the narrow functions convert it: a
-// character without a spelling there becomes its best-fit substitute (or the
-// default character).
-std::string BestFitSpelling(const std::wstring& text);
 
 }  // namespace murtest

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/code_page.h"
 #include "support/handles.h"
 #include "support/library.h"
 #include "support/scratch.h"
@@ -29,16 +30,6 @@ UINT ExpectedCodePage() {
   return expected ? static_cast<UINT>(std::atoi(expected)) : 0;
 }
 
-// `wide` in the system code page, as the A functions convert it (best fit).
-std::string ToSystem(const std::wstring& wide) {
-  const int n = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                      nullptr);
-  std::string narrow(n > 0 ? n : 0, '\0');
-  if (n > 0)
-    ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &narrow[0], n, nullptr, nullptr);
-  return narrow;
-}
-
 // A fixture name and the bytes it must have in code page `code_page` (0: in
 // both) for its row to show what it is meant to.
 struct Conversion {
@@ -54,7 +45,7 @@ void ExpectConversions(const std::vector<Conversion>& conversions) {
   ASSERT_EQ(ExpectedCodePage(), ::GetACP());
   for (const Conversion& c : conversions) {
     if (c.code_page == 0 || c.code_page == ::GetACP()) {
-      EXPECT_EQ(c.narrow, ToSystem(c.wide)) << c.code_page;
+      EXPECT_EQ(c.narrow, BestFitSpelling(c.wide)) << c.code_page;
     }
   }
 }
