@@ -364,10 +364,10 @@ DWORD CreateMissing(UniqueKey* key, std::wstring_view missing, CreatedKeys* crea
 // (opened as itself), is the key that the copy reads, named `followed_name`
 // (the path with links followed). *same_key when it is that key itself;
 // otherwise the path ends in a link, accepted only when `unfollowed` is a
-// link key whose target is that key (the deletion then deletes the link
-// alone). Anything else, such as a path that changed between the two opens
-// or one that ends in a chain of links, is refused with
-// ERROR_INVALID_PARAMETER before anything is written.
+// link key whose name leads, links followed, to that key (the deletion then
+// deletes the link alone). Anything else, such as a path that changed
+// between the two opens, is refused with ERROR_INVALID_PARAMETER before
+// anything is written.
 DWORD MatchSourceEnd(HKEY unfollowed, std::wstring_view followed_name, bool* same_key) {
   *same_key = false;
   text::Wide name;
@@ -377,8 +377,12 @@ DWORD MatchSourceEnd(HKEY unfollowed, std::wstring_view followed_name, bool* sam
     *same_key = true;
     return kSuccess;
   }
-  result = platform::QueryLinkTarget(unfollowed, &name);
-  if (result == ERROR_FILE_NOT_FOUND) return ERROR_INVALID_PARAMETER;  // no link
+  // The key that the link's name leads to, however it spells it.
+  UniqueKey target;
+  result = platform::OpenLinkTarget(unfollowed, KeyAccess::kInspect, &target);
+  if (result == ERROR_FILE_NOT_FOUND) return ERROR_INVALID_PARAMETER;  // no link, or none that leads anywhere
+  if (result != kSuccess) return result;
+  result = platform::QueryKeyName(target.get(), &name);
   if (result != kSuccess) return result;
   return Relate(name.view(), followed_name, platform::UpcaseKeyNameUnit, nullptr) == KeyRelation::kSame
              ? kSuccess

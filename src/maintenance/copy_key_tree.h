@@ -37,9 +37,9 @@ namespace mur::maintenance {
 //
 // A move deletes only what it copied: it opens the key that the source path
 // ends in as itself first, and the copy reads that very key; when that key is
-// a link, the copy reads the key the path leads to, and only when the link
-// names that key itself (one link, not a chain of them, and not a path that
-// changed between the two opens): otherwise ERROR_INVALID_PARAMETER, with
+// a link, the copy reads the key the path leads to, and only when the name
+// that link holds leads (links followed) to that key, so that the path did
+// not change between the two opens: otherwise ERROR_INVALID_PARAMETER, with
 // nothing touched.
 //
 // Returns ERROR_SUCCESS or the first error (ERROR_NOT_ENOUGH_MEMORY when

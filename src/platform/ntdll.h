@@ -51,6 +51,8 @@ NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apc_routine
 // The full name (KEY_NAME_INFORMATION: ULONG byte length, then the UTF-16
 // name, not terminated) and other facts of an open key.
 NTSTATUS NTAPI NtQueryKey(HANDLE key, ULONG info_class, PVOID info, ULONG length, PULONG result_length);
+// Opens the key that `attributes` names (an absolute name, links followed).
+NTSTATUS NTAPI NtOpenKey(PHANDLE key, ACCESS_MASK access, POBJECT_ATTRIBUTES attributes);
 // Marks the key behind `key` deleted (it goes when its last handle closes);
 // fails for a key that has subkeys.
 NTSTATUS NTAPI NtDeleteKey(HANDLE key);

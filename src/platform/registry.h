@@ -45,9 +45,10 @@ DWORD ReopenKey(HKEY key, KeyAccess access, UniqueKey* reopened);
 // Creates the subkey `name` (one component) of `parent`: non-volatile, no
 // class, default security. When it exists already it is opened instead, and
 // *created is false. Either way the handle may set values and create
-// subkeys, and it may delete the key unless the key refuses that access to
-// the caller: the key is then opened (or created) without it, and DeleteKey
-// through the handle fails with ERROR_ACCESS_DENIED.
+// subkeys, and it may delete the key, but for an existing key that refuses
+// deletion to the caller: that one is opened without it (DeleteKey through
+// the handle then fails with ERROR_ACCESS_DENIED). A key that would be
+// created without the right to delete it is not created: ERROR_ACCESS_DENIED.
 DWORD CreateKey(HKEY parent, const wchar_t* name, UniqueKey* key, bool* created);
 
 // Deletes the key that `key` refers to (a link key as the link), through
@@ -63,6 +64,11 @@ DWORD QueryKeyName(HKEY key, text::Wide* name);
 // to: its SymbolicLinkValue, read through that handle. ERROR_FILE_NOT_FOUND
 // when the key holds no such value of type REG_LINK (it is no link).
 DWORD QueryLinkTarget(HKEY key, text::Wide* target);
+
+// Opens the key that the link key `link` (opened as itself) leads to, by the
+// full name it holds, links on the way followed: ERROR_FILE_NOT_FOUND when
+// `link` is no link or leads to no key.
+DWORD OpenLinkTarget(HKEY link, KeyAccess access, UniqueKey* target);
 
 // One UTF-16 unit in upper case, by the table that the registry compares
 // key names with.

@@ -142,10 +142,12 @@ DWORD CreateKey(HKEY parent, const wchar_t* name, UniqueKey* key, bool* created)
   LONG result = ::RegCreateKeyExW(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, kCreatedMask, nullptr, &h,
                                   &disposition);
   if (result == ERROR_ACCESS_DENIED) {
-    // A key that grants writing but not deletion: the copy writes to it all
-    // the same (one that this retry creates then stays if the copy fails).
-    result = ::RegCreateKeyExW(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, kCreatedMaskWithoutDelete,
-                               nullptr, &h, &disposition);
+    // A key that exists and grants writing but not deletion is written to
+    // all the same. A new key is made only where it may be deleted again:
+    // when none exists, the denial stands.
+    const LONG existing = ::RegOpenKeyExW(parent, name, 0, kCreatedMaskWithoutDelete, &h);
+    if (existing != ERROR_FILE_NOT_FOUND) result = existing;
+    disposition = REG_OPENED_EXISTING_KEY;
   }
   if (result == ERROR_SUCCESS) *created = disposition == REG_CREATED_NEW_KEY;
   return Own(result, h, key);
@@ -219,6 +221,25 @@ DWORD QueryLinkTarget(HKEY key, text::Wide* target) {
     target->Truncate(units);
     return ERROR_SUCCESS;
   }
+}
+
+DWORD OpenLinkTarget(HKEY link, KeyAccess access, UniqueKey* target) {
+  target->reset();
+  text::Wide name;
+  DWORD result = QueryLinkTarget(link, &name);
+  if (result != ERROR_SUCCESS) return result;
+  if (name.empty() || name.size() > kMaxPathUnits) return ERROR_FILE_NOT_FOUND;
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kRegOpenKey, &armed)) return armed;
+  UNICODE_STRING counted;
+  counted.Buffer = name.data();
+  counted.Length = counted.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &counted, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
+  HANDLE h = nullptr;
+  const NTSTATUS status = ::NtOpenKey(&h, Mask(access), &attributes);
+  if (status != nt::kSuccess) return nt::ToWin32(status);
+  return Own(ERROR_SUCCESS, static_cast<HKEY>(h), target);
 }
 
 wchar_t UpcaseKeyNameUnit(wchar_t unit) { return ::RtlUpcaseUnicodeChar(unit); }

@@ -154,7 +154,8 @@ std::wstring KeyFullName(HKEY root, const std::wstring& path) {
   return std::wstring(reinterpret_cast<const wchar_t*>(info.data() + 1), info[0] / sizeof(wchar_t));
 }
 
-bool CreateRegLink(HKEY root, const std::wstring& path, const std::wstring& target_full_name, std::string* why) {
+bool CreateRegLink(HKEY root, const std::wstring& path, const std::wstring& target_full_name, std::string* why,
+                   const std::wstring& leads_to) {
   Key link;
   LONG r = ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE | REG_OPTION_CREATE_LINK,
                              KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, link.put(), nullptr);
@@ -178,7 +179,8 @@ bool CreateRegLink(HKEY root, const std::wstring& path, const std::wstring& targ
     return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
            CSTR_EQUAL;
   };
-  if (!IsRegLink(root, path) || (resolves && !same_name(KeyFullName(root, path), target_full_name))) {
+  const std::wstring& expected = leads_to.empty() ? target_full_name : leads_to;
+  if (!IsRegLink(root, path) || (resolves && !same_name(KeyFullName(root, path), expected))) {
     DeleteRegTree(root, path);
     *why = "a link key does not lead to its target";
     return false;

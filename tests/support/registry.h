@@ -73,8 +73,11 @@ RegSnapshot Snapshot(HKEY root, const std::wstring& path);
 std::wstring KeyFullName(HKEY root, const std::wstring& path);
 // Creates root\path as a link to the key of that full name, spelled in any
 // case (or naming a key that does not exist yet); false (with the reason in
-// *why) when the registry does not make links.
-bool CreateRegLink(HKEY root, const std::wstring& path, const std::wstring& target_full_name, std::string* why);
+// *why) when the registry does not make links. The link must then lead to
+// the key named `leads_to` (the target itself when empty: a target spelled
+// through other links leads elsewhere than its spelling says).
+bool CreateRegLink(HKEY root, const std::wstring& path, const std::wstring& target_full_name, std::string* why,
+                   const std::wstring& leads_to = std::wstring());
 // Creates the key `name` under root\parent through the native function, which
 // takes a counted name: one holding a zero unit too. False (with the reason
 // in *why) when it cannot.
