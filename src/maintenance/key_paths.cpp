@@ -25,11 +25,6 @@ bool KeyPathComponents::Next(std::wstring_view* component) {
   return true;
 }
 
-bool HasComponents(std::wstring_view path) {
-  std::wstring_view first;
-  return KeyPathComponents(path).Next(&first);
-}
-
 KeyRelation Relate(std::wstring_view base, std::wstring_view name, FoldUnit fold, std::wstring_view* below) {
   KeyPathComponents base_parts(base), name_parts(name);
   std::wstring_view base_part, name_part;

@@ -26,10 +26,6 @@ class KeyPathComponents {
   std::wstring_view rest_;
 };
 
-// True when the path has at least one component (a path without one names
-// the key it is relative to).
-bool HasComponents(std::wstring_view path);
-
 // One UTF-16 unit in upper case.
 using FoldUnit = wchar_t (*)(wchar_t);
 
