@@ -5,6 +5,7 @@
 
 #include "platform/ntdll.h"
 #include "platform/seam.h"
+#include "platform/seam_natives.h"
 
 namespace mur::platform {
 namespace {
@@ -85,61 +86,60 @@ DWORD FullPath(const wchar_t* path, text::Wide* full) {
 
 DWORD OpenDirectoryForListing(const wchar_t* path, UniqueHandle* dir) {
   dir->reset();
-  unsigned long armed = 0;
-  if (seam::Tripped(seam::kOpenDirectoryPath, &armed)) return armed;
-  const HANDLE h = ::CreateFileW(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return ::GetLastError();
-  seam::Opened();
-  dir->reset(h);
-  return ERROR_SUCCESS;
+  return seam::Open(seam::kOpenDirectoryPath, [&]() -> DWORD {
+    const HANDLE h = ::CreateFileW(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return ::GetLastError();
+    dir->reset(h);
+    return ERROR_SUCCESS;
+  });
 }
 
 DWORD OpenChildDirectory(HANDLE parent, std::wstring_view name, UniqueHandle* dir, bool* can_delete) {
   dir->reset();
   *can_delete = false;
-  unsigned long armed = 0;
-  if (seam::Tripped(seam::kOpenChildDirectory, &armed)) return armed;
-  constexpr ACCESS_MASK kList = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
-  constexpr ULONG kOptions = FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT;
-  HANDLE h = nullptr;
-  NTSTATUS status = OpenRelative(parent, name, kList | DELETE, kOptions, &h);
-  if (status == nt::kSharingViolation || status == nt::kAccessDenied) {
-    // Someone holds it without delete sharing (the process's current
-    // directory, for one), or deletion is not ours to do: its contents may
-    // still go.
-    status = OpenRelative(parent, name, kList, kOptions, &h);
-  } else if (status == nt::kSuccess) {
-    *can_delete = true;
-  }
-  if (status != nt::kSuccess) return nt::ToWin32(status);
-  seam::Opened();
-  dir->reset(h);
-  return ERROR_SUCCESS;
+  return seam::Open(seam::kOpenChildDirectory, [&]() -> DWORD {
+    constexpr ACCESS_MASK kList = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+    constexpr ULONG kOptions = FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT;
+    HANDLE h = nullptr;
+    NTSTATUS status = OpenRelative(parent, name, kList | DELETE, kOptions, &h);
+    if (status == nt::kSharingViolation || status == nt::kAccessDenied) {
+      // Someone holds it without delete sharing (the process's current
+      // directory, for one), or deletion is not ours to do: its contents may
+      // still go.
+      status = OpenRelative(parent, name, kList, kOptions, &h);
+    } else if (status == nt::kSuccess) {
+      *can_delete = true;
+    }
+    if (status != nt::kSuccess) return nt::ToWin32(status);
+    dir->reset(h);
+    return ERROR_SUCCESS;
+  });
 }
 
 DWORD OpenChildTarget(HANDLE parent, std::wstring_view name, UniqueHandle* dir) {
   dir->reset();
-  unsigned long armed = 0;
-  if (seam::Tripped(seam::kOpenChildTarget, &armed)) return armed;
-  HANDLE h = nullptr;
-  const NTSTATUS status = OpenRelative(parent, name, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                       FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, &h);
-  if (status != nt::kSuccess) return nt::ToWin32(status);
-  seam::Opened();
-  dir->reset(h);
-  return ERROR_SUCCESS;
+  return seam::Open(seam::kOpenChildTarget, [&]() -> DWORD {
+    HANDLE h = nullptr;
+    const NTSTATUS status = OpenRelative(parent, name, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                         FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, &h);
+    if (status != nt::kSuccess) return nt::ToWin32(status);
+    dir->reset(h);
+    return ERROR_SUCCESS;
+  });
 }
 
 DWORD DeleteChildFile(HANDLE parent, std::wstring_view name) {
-  unsigned long armed = 0;
-  if (seam::Tripped(seam::kDeleteChildFile, &armed)) return armed;
-  HANDLE h = nullptr;
-  const NTSTATUS status = OpenRelative(parent, name, DELETE,
-                                       FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_DELETE_ON_CLOSE, &h);
-  if (status != nt::kSuccess) return nt::ToWin32(status);
-  seam::Opened();
-  UniqueHandle file(h);
+  UniqueHandle file;
+  const DWORD opened = seam::Open(seam::kDeleteChildFile, [&]() -> DWORD {
+    HANDLE h = nullptr;
+    const NTSTATUS status = OpenRelative(parent, name, DELETE,
+                                         FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_DELETE_ON_CLOSE, &h);
+    if (status != nt::kSuccess) return nt::ToWin32(status);
+    file.reset(h);
+    return ERROR_SUCCESS;
+  });
+  if (opened != ERROR_SUCCESS) return opened;
   return file.Close();  // the file goes when this, its only handle, closes
 }
 
@@ -152,9 +152,7 @@ DWORD QueryFacts(HANDLE handle, FileFacts* facts) {
   if (status != nt::kSuccess) return nt::ToWin32(status);
   LARGE_INTEGER id;  // FILE_INTERNAL_INFORMATION
   id.QuadPart = 0;
-  status = seam::Tripped(seam::kQueryFileId, &armed)
-               ? static_cast<NTSTATUS>(armed)
-               : ::NtQueryInformationFile(handle, &io, &id, sizeof id, kFileInternalInformation);
+  status = seam::g_natives.query_information_file(handle, &io, &id, sizeof id, kFileInternalInformation);
   // A file system without file ids: the handle has none (0).
   if (nt::ClassNotAnswered(status)) {
     id.QuadPart = 0;
@@ -211,17 +209,15 @@ DWORD ReadDirectory(HANDLE dir, void* block, std::uint32_t bytes, bool restart, 
   *filled = 0;
   unsigned long armed = 0;
   if (seam::Tripped(seam::kQueryDirectory, &armed)) return armed;
-  if (seam::Tripped(seam::kEmptyListingRead, &armed)) return ERROR_SUCCESS;
   UNICODE_STRING counted;
   const bool masked = restart && !mask.empty();
   if (masked && !CountedName(mask, &counted)) return ERROR_INVALID_NAME;
   IO_STATUS_BLOCK io;
   io.Information = 0;
   auto query = [&](FILE_INFORMATION_CLASS information_class) {
-    if (information_class == kFileIdFullDirectoryInformation && seam::Tripped(seam::kListWithIds, &armed))
-      return static_cast<NTSTATUS>(armed);
-    return NtQueryDirectoryFile(dir, nullptr, nullptr, nullptr, &io, block, bytes, information_class, FALSE,
-                                masked ? &counted : nullptr, restart ? TRUE : FALSE);
+    return seam::g_natives.query_directory_file(dir, nullptr, nullptr, nullptr, &io, block, bytes,
+                                                information_class, FALSE, masked ? &counted : nullptr,
+                                                restart ? TRUE : FALSE);
   };
   NTSTATUS status = query(*with_ids ? kFileIdFullDirectoryInformation : kFileDirectoryInformation);
   if (*with_ids && restart && nt::ClassNotAnswered(status)) {

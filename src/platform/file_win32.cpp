@@ -6,18 +6,13 @@ namespace mur::platform {
 
 unsigned long HandleTraits::Close(HANDLE handle) {
   // An armed close still releases the handle, as a real failing close does.
-  const bool closed = ::CloseHandle(handle) != FALSE;
-  const DWORD error = closed ? ERROR_SUCCESS : ::GetLastError();
-  seam::Closed();
-  unsigned long armed = 0;
-  if (seam::Tripped(seam::kCloseHandle, &armed)) return armed;
-  return error;
+  return seam::Close(seam::kCloseHandle, seam::CloseFault::kFails, [handle]() -> unsigned long {
+    return ::CloseHandle(handle) ? ERROR_SUCCESS : ::GetLastError();
+  });
 }
 
 DWORD OpenFileHandle(const wchar_t* path, FileMode mode, UniqueHandle* file) {
   file->reset();
-  unsigned long armed = 0;
-  if (seam::Tripped(seam::kOpenFile, &armed)) return armed;
   DWORD access = GENERIC_READ | GENERIC_WRITE;
   DWORD share = 0;
   DWORD disposition = OPEN_ALWAYS;
@@ -33,13 +28,15 @@ DWORD OpenFileHandle(const wchar_t* path, FileMode mode, UniqueHandle* file) {
       break;
   }
   SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  const HANDLE h =
-      ::CreateFileW(path, access, share, &inheritable, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return ::GetLastError();
-  seam::Opened();
-  file->reset(h);
+  const DWORD opened = seam::Open(seam::kOpenFile, [&]() -> DWORD {
+    const HANDLE h = ::CreateFileW(path, access, share, &inheritable, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return ::GetLastError();
+    file->reset(h);
+    return ERROR_SUCCESS;
+  });
+  if (opened != ERROR_SUCCESS) return opened;
   if (mode == FileMode::kAppendDenyWrite &&
-      ::SetFilePointer(h, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER) {
+      ::SetFilePointer(file->get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER) {
     const DWORD error = ::GetLastError();
     if (error != NO_ERROR) {
       file->reset();

@@ -1,7 +1,7 @@
 // The native (ntdll) functions, structures and status codes that the platform
 // layer calls: MinGW's winternl.h and the few it lacks, declared here. Every
-// one of them exists in Windows XP's ntdll. Platform-internal: only
-// platform/*_win32.cpp include this.
+// one of them exists in Windows XP's ntdll. Platform-internal: only the
+// platform's Windows sources and the seam's table of natives include this.
 #pragma once
 
 #include <windows.h>

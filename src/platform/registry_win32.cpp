@@ -38,7 +38,6 @@ constexpr REGSAM kCreatedMaskWithoutDelete = KEY_READ | KEY_WRITE;
 // Takes ownership of a key that the registry just opened for us.
 DWORD Own(LONG result, HKEY h, UniqueKey* key) {
   if (result != ERROR_SUCCESS) return static_cast<DWORD>(result);
-  seam::Opened();
   key->reset(h);
   return ERROR_SUCCESS;
 }
@@ -51,11 +50,11 @@ DWORD Open(HKEY parent, const wchar_t* path, DWORD options, KeyAccess access, Un
   key->reset();
   if (!path || !*path) return ERROR_INVALID_PARAMETER;
   if (std::wcslen(path) > kMaxPathUnits) return ERROR_FILENAME_EXCED_RANGE;
-  unsigned long armed = 0;
-  if (seam::Tripped(seam::kRegOpenKey, &armed)) return armed;
-  HKEY h = nullptr;
-  const LONG result = ::RegOpenKeyExW(parent, path, options, Mask(access), &h);
-  return Own(result, h, key);
+  return seam::Open(seam::kRegOpenKey, [&]() -> DWORD {
+    HKEY h = nullptr;
+    const LONG result = ::RegOpenKeyExW(parent, path, options, Mask(access), &h);
+    return Own(result, h, key);
+  });
 }
 
 // The name from ObjectNameInformation: a counted string followed by its text.
@@ -99,11 +98,8 @@ bool IsFullKeyName(std::wstring_view name) {
 }  // namespace
 
 unsigned long KeyTraits::Close(HKEY key) {
-  unsigned long ignored = 0;
-  seam::Tripped(seam::kRegCloseKey, &ignored);  // counted only: a close is not failed
-  const LONG result = ::RegCloseKey(key);
-  seam::Closed();
-  return static_cast<unsigned long>(result);
+  return seam::Close(seam::kRegCloseKey, seam::CloseFault::kCounted,
+                     [key]() -> unsigned long { return static_cast<unsigned long>(::RegCloseKey(key)); });
 }
 
 DWORD OpenKey(HKEY parent, const wchar_t* path, KeyAccess access, UniqueKey* key) {
@@ -116,18 +112,18 @@ DWORD OpenKeyNoFollow(HKEY parent, const wchar_t* path, KeyAccess access, Unique
 
 DWORD ReopenKey(HKEY key, KeyAccess access, UniqueKey* reopened) {
   reopened->reset();
-  unsigned long armed = 0;
-  if (seam::Tripped(seam::kRegOpenKey, &armed)) return armed;
-  HKEY h = nullptr;
-  LONG result = ::RegOpenKeyExW(key, L"", 0, Mask(access), &h);
-  if (result == ERROR_SUCCESS && h == key) {
-    // A predefined root opened with an empty path comes back as itself, not
-    // as a handle of its own. Creating its empty subpath opens the key the
-    // root stands for (it exists: nothing is created).
-    result = ::RegCreateKeyExW(key, L"", 0, nullptr, REG_OPTION_NON_VOLATILE, Mask(access), nullptr, &h,
-                               nullptr);
-  }
-  return Own(result, h, reopened);
+  return seam::Open(seam::kRegOpenKey, [&]() -> DWORD {
+    HKEY h = nullptr;
+    LONG result = ::RegOpenKeyExW(key, L"", 0, Mask(access), &h);
+    if (result == ERROR_SUCCESS && h == key) {
+      // A predefined root opened with an empty path comes back as itself, not
+      // as a handle of its own. Creating its empty subpath opens the key the
+      // root stands for (it exists: nothing is created).
+      result = ::RegCreateKeyExW(key, L"", 0, nullptr, REG_OPTION_NON_VOLATILE, Mask(access), nullptr, &h,
+                                 nullptr);
+    }
+    return Own(result, h, reopened);
+  });
 }
 
 DWORD CreateKey(HKEY parent, const wchar_t* name, UniqueKey* key, bool* created) {
@@ -135,22 +131,22 @@ DWORD CreateKey(HKEY parent, const wchar_t* name, UniqueKey* key, bool* created)
   *created = false;
   if (!name || !*name) return ERROR_INVALID_PARAMETER;
   if (std::wcslen(name) > kMaxPathUnits) return ERROR_FILENAME_EXCED_RANGE;
-  unsigned long armed = 0;
-  if (seam::Tripped(seam::kRegCreateKey, &armed)) return armed;
-  HKEY h = nullptr;
-  DWORD disposition = 0;
-  LONG result = ::RegCreateKeyExW(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, kCreatedMask, nullptr, &h,
-                                  &disposition);
-  if (result == ERROR_ACCESS_DENIED) {
-    // A key that exists and grants writing but not deletion is written to
-    // all the same. A new key is made only where it may be deleted again:
-    // when none exists, the denial stands.
-    const LONG existing = ::RegOpenKeyExW(parent, name, 0, kCreatedMaskWithoutDelete, &h);
-    if (existing != ERROR_FILE_NOT_FOUND) result = existing;
-    disposition = REG_OPENED_EXISTING_KEY;
-  }
-  if (result == ERROR_SUCCESS) *created = disposition == REG_CREATED_NEW_KEY;
-  return Own(result, h, key);
+  return seam::Open(seam::kRegCreateKey, [&]() -> DWORD {
+    HKEY h = nullptr;
+    DWORD disposition = 0;
+    LONG result = ::RegCreateKeyExW(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, kCreatedMask, nullptr, &h,
+                                    &disposition);
+    if (result == ERROR_ACCESS_DENIED) {
+      // A key that exists and grants writing but not deletion is written to
+      // all the same. A new key is made only where it may be deleted again:
+      // when none exists, the denial stands.
+      const LONG existing = ::RegOpenKeyExW(parent, name, 0, kCreatedMaskWithoutDelete, &h);
+      if (existing != ERROR_FILE_NOT_FOUND) result = existing;
+      disposition = REG_OPENED_EXISTING_KEY;
+    }
+    if (result == ERROR_SUCCESS) *created = disposition == REG_CREATED_NEW_KEY;
+    return Own(result, h, key);
+  });
 }
 
 DWORD DeleteKey(HKEY key) {
@@ -229,17 +225,18 @@ DWORD OpenLinkTarget(HKEY link, KeyAccess access, UniqueKey* target) {
   DWORD result = QueryLinkTarget(link, &name);
   if (result != ERROR_SUCCESS) return result;
   if (name.empty() || name.size() > kMaxPathUnits) return ERROR_FILE_NOT_FOUND;
-  unsigned long armed = 0;
-  if (seam::Tripped(seam::kRegOpenKey, &armed)) return armed;
-  UNICODE_STRING counted;
-  counted.Buffer = name.data();
-  counted.Length = counted.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-  OBJECT_ATTRIBUTES attributes;
-  InitializeObjectAttributes(&attributes, &counted, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
-  HANDLE h = nullptr;
-  const NTSTATUS status = ::NtOpenKey(&h, Mask(access), &attributes);
-  if (status != nt::kSuccess) return nt::ToWin32(status);
-  return Own(ERROR_SUCCESS, static_cast<HKEY>(h), target);
+  return seam::Open(seam::kRegOpenKey, [&]() -> DWORD {
+    UNICODE_STRING counted;
+    counted.Buffer = name.data();
+    counted.Length = counted.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &counted, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
+    HANDLE h = nullptr;
+    const NTSTATUS status = ::NtOpenKey(&h, Mask(access), &attributes);
+    if (status != nt::kSuccess) return nt::ToWin32(status);
+    target->reset(static_cast<HKEY>(h));
+    return ERROR_SUCCESS;
+  });
 }
 
 wchar_t UpcaseKeyNameUnit(wchar_t unit) { return ::RtlUpcaseUnicodeChar(unit); }

@@ -1,11 +1,15 @@
 // Fault seam of the platform layer.
 //
-// The operating-system calls that tests make fail (those named in Op) first
-// ask Tripped(). In the shipped MUR.dll no hooks are installed and that is one
-// pointer test. The test build, MUR_seam.dll, links seam_controls.cpp, which
-// installs hooks at load and exports the controls: fail the Nth call of one
-// operation with a chosen error code, delay every call of one, count the
-// calls, and count the handles that the platform's owners hold open.
+// Every operating-system call that tests make fail (those named in Op) goes
+// through the seam: Tripped() before an ordinary call, Open() around a call
+// that opens a handle, Close() around a close. In the shipped MUR.dll no
+// hooks are installed, and each of these is one pointer test. The test
+// build, MUR_seam.dll, links seam_controls.cpp, which installs hooks at load
+// and exports the controls: fail the Nth call of one operation with a chosen
+// error code, delay every call of one, count the calls, and count the
+// handles that the platform's owners hold open. A few native queries inside
+// a call are reached through a table instead (seam_natives.h), which the
+// test build swaps to stand in for their answers.
 #pragma once
 
 namespace mur::platform::seam {
@@ -26,11 +30,11 @@ enum Op : int {
   kQueryFileInformation,   // QueryFacts, QueryPathInVolume
   kSetDisposition,         // MarkForDeletion
   kOpenChildTarget,        // OpenChildTarget
-  // These stand in for one native query inside a call: an armed query is not
-  // made and answers the armed value as its NTSTATUS.
+  // These stand in for one native query inside a call (seam_natives.h): an
+  // armed query is not made and answers the armed value as its NTSTATUS.
   kQueryFileId,            // QueryFacts's file id query
   kListWithIds,            // ReadDirectory's query for entries with file ids
-  // An armed ReadDirectory answers success with no bytes, no query made.
+  // An armed listing query answers success with no bytes, no query made.
   kEmptyListingRead,
   // Registry key tree copy (kRegDeleteKey deletes through a key's handle,
   // kRegQueryKeyName asks a key's full name, kRegQueryLinkTarget reads the
@@ -63,12 +67,34 @@ extern const Hooks* g_hooks;
 
 inline bool Tripped(Op op, unsigned long* error) { return g_hooks && g_hooks->trip(op, error); }
 
-// Bookkeeping of the handles that the platform's owners hold.
-inline void Opened() {
-  if (g_hooks) g_hooks->opened();
+// A call of `op` that opens a handle: `call()` makes it, hands the handle to
+// its owner and returns 0, or returns an error code. With the hooks, an
+// armed call is not made, and a handle opened is counted.
+template <class Call>
+unsigned long Open(Op op, Call call) {
+  const Hooks* hooks = g_hooks;
+  if (!hooks) return call();
+  unsigned long error = 0;
+  if (hooks->trip(op, &error)) return error;
+  const unsigned long result = call();
+  if (result == 0) hooks->opened();
+  return result;
 }
-inline void Closed() {
-  if (g_hooks) g_hooks->closed();
+
+// Whether an armed close fails (a file's close can; a key's is only counted).
+enum class CloseFault { kFails, kCounted };
+
+// The close of a handle, `call()`, which returns 0 or its error code. The
+// handle is released either way; with the hooks it is counted, and an armed
+// close that may fail answers the armed error.
+template <class Call>
+unsigned long Close(Op op, CloseFault fault, Call call) {
+  const Hooks* hooks = g_hooks;
+  if (!hooks) return call();
+  const unsigned long result = call();
+  hooks->closed();
+  unsigned long error = 0;
+  return hooks->trip(op, &error) && fault == CloseFault::kFails ? error : result;
 }
 
 }  // namespace mur::platform::seam

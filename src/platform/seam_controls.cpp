@@ -1,12 +1,13 @@
 // The seam's controls, linked into the test build of the library
 // (MUR_seam.dll) only; its export table adds the MURSeam_* functions below.
-// Loading that library installs the hooks of platform/seam.h and the Buffer
-// allocation hook.
+// Loading that library installs the hooks of platform/seam.h, the stand-ins
+// of platform/seam_natives.h and the Buffer allocation hook.
 #include <windows.h>
 
 #include <atomic>
 
 #include "platform/seam.h"
+#include "platform/seam_natives.h"
 #include "text/buffer.h"
 
 namespace mur::platform::seam {
@@ -38,6 +39,37 @@ bool AllocationFails() {
 
 constexpr Hooks kHooks{Trip, Opened, Closed};
 
+// FILE_INFORMATION_CLASS values of the queries stood in for.
+constexpr int kFileInternalInformation = 6;
+constexpr int kFileIdFullDirectoryInformation = 38;
+
+// A handle's file id (kQueryFileId answers for it).
+NTSTATUS NTAPI QueryInformationFile(HANDLE file, PIO_STATUS_BLOCK io, PVOID info, ULONG length,
+                                    FILE_INFORMATION_CLASS information_class) {
+  unsigned long armed = 0;
+  if (information_class == kFileInternalInformation && Trip(kQueryFileId, &armed))
+    return static_cast<NTSTATUS>(armed);
+  return ::NtQueryInformationFile(file, io, info, length, information_class);
+}
+
+// Every listing read: kEmptyListingRead answers success with no bytes;
+// kListWithIds answers for a read of entries with file ids.
+NTSTATUS NTAPI QueryDirectoryFile(HANDLE file, HANDLE event, PVOID apc_routine, PVOID apc_context,
+                                  PIO_STATUS_BLOCK io, PVOID buffer, ULONG length,
+                                  FILE_INFORMATION_CLASS information_class, BOOLEAN single_entry,
+                                  PUNICODE_STRING file_name, BOOLEAN restart_scan) {
+  unsigned long armed = 0;
+  if (Trip(kEmptyListingRead, &armed)) {
+    io->Status = 0;
+    io->Information = 0;
+    return 0;
+  }
+  if (information_class == kFileIdFullDirectoryInformation && Trip(kListWithIds, &armed))
+    return static_cast<NTSTATUS>(armed);
+  return ::NtQueryDirectoryFile(file, event, apc_routine, apc_context, io, buffer, length, information_class,
+                                single_entry, file_name, restart_scan);
+}
+
 void ResetCounts() {
   g_armed_op = 0;
   g_armed_nth = 0;
@@ -47,6 +79,8 @@ void ResetCounts() {
 struct Install {
   Install() {
     g_hooks = &kHooks;
+    g_natives.query_information_file = QueryInformationFile;
+    g_natives.query_directory_file = QueryDirectoryFile;
     text::g_allocation_fails = AllocationFails;
   }
 } g_install;
