@@ -90,13 +90,6 @@ class DirectoryStack {
 
   // Closes the top directory (a directory marked for deletion goes now) and
   // returns the close's outcome.
-  // Lists the top directory again from its start, on the next call of Next.
-  void RestartTop() {
-    Frame& frame = top();
-    frame.started = frame.ended = false;
-    frame.filled = frame.next = 0;
-  }
-
   DWORD Pop() {
     const Frame& frame = top();
     UniqueHandle dir(frame.dir);
@@ -156,7 +149,8 @@ bool IsARoot(HANDLE dir) {
 // Whether the directory `name` of `parent` leads, links followed, to the root
 // of a volume or share (a folder where a volume is mounted, a link to a
 // drive); true as well when that cannot be told. A link that leads to
-// nothing, or to a file, leads to no root: it is removed as the link.
+// nothing (a volume no longer there included), or to a file, leads to no
+// root: it is removed as the link.
 bool LeadsToARoot(HANDLE parent, std::wstring_view name) {
   UniqueHandle target;
   switch (platform::OpenChildTarget(parent, name, &target)) {
@@ -230,13 +224,21 @@ void Walk(DirectoryStack* stack) {
   }
 }
 
-// Finds the entry `name` in the listing of the directory on top of `stack`,
-// listed from its start with `name` as the mask: ERROR_SUCCESS, with *top
-// pointing into *top_name; ERROR_FILE_NOT_FOUND when the listing ended with
-// no such entry; the listing's error when it failed. The listing matches the
-// name regardless of letter case: the entry spelled exactly so is preferred.
-DWORD FindEntry(DirectoryStack* stack, std::wstring_view name, ListedEntry* top, text::Wide* top_name) {
-  stack->RestartTop();
+// Opens the directory `parent_path` as the bottom frame of the empty `stack`
+// and finds the entry `name` in its listing, `name` as the mask (a handle's
+// listing keeps the mask of its first read, so each name is looked for on a
+// handle of its own): ERROR_SUCCESS, with *top pointing into *top_name;
+// ERROR_FILE_NOT_FOUND when the listing ended with no such entry; the error
+// of the open or the listing otherwise. The listing matches the name
+// regardless of letter case: the entry spelled exactly so is preferred.
+DWORD FindTop(const wchar_t* parent_path, std::wstring_view name, DirectoryStack* stack, ListedEntry* top,
+              text::Wide* top_name) {
+  {
+    UniqueHandle parent;
+    const DWORD opened = platform::OpenDirectoryForListing(parent_path, &parent);
+    if (opened != ERROR_SUCCESS) return opened;
+    if (!stack->Push(std::move(parent), false)) return ERROR_NOT_ENOUGH_MEMORY;
+  }
   bool found = false;
   ListedEntry entry;
   DWORD listed = ERROR_SUCCESS;
@@ -308,17 +310,14 @@ int RemoveFiles(std::wstring_view directory) {
   // The parent is the one directory opened by path; the top is found in its
   // listing, which tells what the name held when it was listed.
   DirectoryStack stack;
-  {
-    UniqueHandle parent;
-    if (platform::OpenDirectoryForListing(parent_path.c_str(), &parent) != ERROR_SUCCESS) return 0;
-    if (!stack.Push(std::move(parent), false)) return 0;
-  }
   ListedEntry top;
   text::Wide top_name;
-  DWORD listed = FindEntry(&stack, name, &top, &top_name);
+  DWORD listed = FindTop(parent_path.c_str(), name, &stack, &top, &top_name);
   // Only a listing that ended without the name lets the trimmed one stand in.
-  if (listed == ERROR_FILE_NOT_FOUND && name != trimmed && IsPlainName(trimmed))
-    listed = FindEntry(&stack, trimmed, &top, &top_name);
+  if (listed == ERROR_FILE_NOT_FOUND && name != trimmed && IsPlainName(trimmed)) {
+    stack.Pop();
+    listed = FindTop(parent_path.c_str(), trimmed, &stack, &top, &top_name);
+  }
   if (listed != ERROR_SUCCESS) return 0;
   const EntryAction listed_action = ActionFor(top.facts.attributes);
   if (listed_action != EntryAction::kDescend && listed_action != EntryAction::kRemoveLink)

@@ -67,7 +67,9 @@ DWORD QueryLinkTarget(HKEY key, text::Wide* target);
 
 // Opens the key that the link key `link` (opened as itself) leads to, by the
 // full name it holds, links on the way followed: ERROR_FILE_NOT_FOUND when
-// `link` is no link or leads to no key.
+// `link` is no link or leads to no key. The name is opened as it stands: the
+// 32-bit view's redirection, where it applies, may send it elsewhere than the
+// registry's own following of the link would.
 DWORD OpenLinkTarget(HKEY link, KeyAccess access, UniqueKey* target);
 
 // One UTF-16 unit in upper case, by the table that the registry compares

@@ -31,7 +31,8 @@ REGSAM Mask(KeyAccess access) {
 }
 
 // Keys that CreateKey creates or opens may also be deleted (a failed copy
-// deletes what it created), unless the key refuses that: then without.
+// deletes what it created); an existing key that refuses deletion is opened
+// without it.
 constexpr REGSAM kCreatedMask = KEY_READ | KEY_WRITE | DELETE;
 constexpr REGSAM kCreatedMaskWithoutDelete = KEY_READ | KEY_WRITE;
 
@@ -233,7 +234,14 @@ DWORD OpenLinkTarget(HKEY link, KeyAccess access, UniqueKey* target) {
     InitializeObjectAttributes(&attributes, &counted, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
     HANDLE h = nullptr;
     const NTSTATUS status = ::NtOpenKey(&h, Mask(access), &attributes);
-    if (status != nt::kSuccess) return nt::ToWin32(status);
+    if (status != nt::kSuccess) {
+      // A name that leads to no key, whatever part of it is missing or ill
+      // formed.
+      const DWORD error = nt::ToWin32(status);
+      return error == ERROR_PATH_NOT_FOUND || error == ERROR_BAD_PATHNAME || error == ERROR_INVALID_NAME
+                 ? ERROR_FILE_NOT_FOUND
+                 : error;
+    }
     target->reset(static_cast<HKEY>(h));
     return ERROR_SUCCESS;
   });
