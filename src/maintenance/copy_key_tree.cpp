@@ -369,11 +369,14 @@ DWORD CreateMissing(UniqueKey* key, std::wstring_view missing, CreatedKeys* crea
 // between the two opens, is refused with ERROR_INVALID_PARAMETER before
 // anything is written.
 DWORD MatchSourceEnd(HKEY unfollowed, std::wstring_view followed_name, bool* same_key) {
+  const auto names_it = [followed_name](const text::Wide& name) {
+    return Relate(name.view(), followed_name, platform::UpcaseKeyNameUnit, nullptr) == KeyRelation::kSame;
+  };
   *same_key = false;
   text::Wide name;
   DWORD result = platform::QueryKeyName(unfollowed, &name);
   if (result != kSuccess) return result;
-  if (Relate(name.view(), followed_name, platform::UpcaseKeyNameUnit, nullptr) == KeyRelation::kSame) {
+  if (names_it(name)) {
     *same_key = true;
     return kSuccess;
   }
@@ -384,9 +387,7 @@ DWORD MatchSourceEnd(HKEY unfollowed, std::wstring_view followed_name, bool* sam
   if (result != kSuccess) return result;
   result = platform::QueryKeyName(target.get(), &name);
   if (result != kSuccess) return result;
-  return Relate(name.view(), followed_name, platform::UpcaseKeyNameUnit, nullptr) == KeyRelation::kSame
-             ? kSuccess
-             : ERROR_INVALID_PARAMETER;
+  return names_it(name) ? kSuccess : ERROR_INVALID_PARAMETER;
 }
 
 }  // namespace

@@ -288,13 +288,9 @@ int RemoveFiles(std::wstring_view directory) {
   // The full path as the path functions read the argument. Trailing
   // separators, which they keep (and then report no last component), name
   // the same directory.
-  std::wstring_view resolved = full.view();
-  while (!resolved.empty() && IsSeparator(resolved.back())) resolved.remove_suffix(1);
-  if (NamesARoot(resolved)) return 0;
-  std::size_t name_at = resolved.size();
-  while (name_at > 0 && !IsSeparator(resolved[name_at - 1])) --name_at;
-  std::wstring_view trimmed = resolved;
-  trimmed.remove_prefix(name_at);
+  const std::wstring_view trimmed = LastComponent(full.view());
+  const std::size_t name_at = static_cast<std::size_t>(trimmed.data() - full.data());
+  if (NamesARoot(std::wstring_view(full.data(), name_at + trimmed.size()))) return 0;
   text::Wide parent_path;
   if (!parent_path.Assign(full.data(), name_at)) return 0;
   // The directory's own name is the argument's last component as spelled:
