@@ -64,7 +64,7 @@ mur_layer(store
   USES text WINDOWS_USES platform)
 mur_layer(probes
   PORTABLE src/probes/probe_text.cpp
-  WINDOWS src/probes/probes.cpp src/probes/read_file_text.cpp
+  WINDOWS src/probes/probes.cpp
   USES text WINDOWS_USES platform)
 mur_layer(maintenance
   PORTABLE src/maintenance/key_paths.cpp src/maintenance/quoting.cpp src/maintenance/removal_rules.cpp

@@ -14,6 +14,7 @@
 
 using mur::exports::NarrowArg;
 using mur::exports::WithWidePath;
+using mur::platform::SystemLeadBytes;
 using mur::store::StoreKind;
 using mur::store::TextStore;
 
@@ -23,25 +24,25 @@ extern "C" {
 
 int WINAPI MUR_CsMakeUserinfoFile(const char* product_dir, const char* user_name) {
   return WithWidePath(product_dir, 0, [&](std::wstring_view dir) {
-    return mur::store::SeedRecordStore(StoreKind::kUser, dir, NarrowArg(user_name));
+    return mur::store::SeedRecordStore(StoreKind::kUser, dir, NarrowArg(user_name), SystemLeadBytes());
   });
 }
 
 int WINAPI MUR_CsMakeSectionFile(const char* product_dir, const char* section_name) {
   return WithWidePath(product_dir, 0, [&](std::wstring_view dir) {
-    return mur::store::SeedRecordStore(StoreKind::kSection, dir, NarrowArg(section_name));
+    return mur::store::SeedRecordStore(StoreKind::kSection, dir, NarrowArg(section_name), SystemLeadBytes());
   });
 }
 
 int WINAPI MUR_ShMakeUserinfoFile(const char* product_dir, const char* user_name) {
   return WithWidePath(product_dir, 0, [&](std::wstring_view dir) {
-    return mur::store::SeedTextStore(TextStore::kUser, dir, NarrowArg(user_name));
+    return mur::store::SeedTextStore(TextStore::kUser, dir, NarrowArg(user_name), SystemLeadBytes());
   });
 }
 
 int WINAPI MUR_ShMakeSectionFile(const char* product_dir, const char* section_name) {
   return WithWidePath(product_dir, 0, [&](std::wstring_view dir) {
-    return mur::store::SeedTextStore(TextStore::kSection, dir, NarrowArg(section_name));
+    return mur::store::SeedTextStore(TextStore::kSection, dir, NarrowArg(section_name), SystemLeadBytes());
   });
 }
 

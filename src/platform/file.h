@@ -1,6 +1,7 @@
 // Files, as the stores and the probes open them: UTF-16 paths, results as
 // Win32 error codes (ERROR_SUCCESS when the call succeeded), every handle
-// owned by a UniqueHandle.
+// owned by a UniqueHandle and none of them inheritable, so a program that
+// the host starts while a call runs never keeps one of the library's files.
 #pragma once
 
 #include <windows.h>
@@ -22,25 +23,48 @@ using UniqueHandle = Unique<HandleTraits>;
 
 enum class FileMode {
   // Read and write, no sharing, created when absent, never truncated
-  // (the record layout's stores).
+  // (writing the record layout's stores).
   kUpdateExclusive,
   // Read and write, others may read but not write, created when absent,
-  // never truncated, every write appended at the end (the text layout).
+  // never truncated, every write appended at the end (writing the text
+  // layout).
   kAppendDenyWrite,
-  // Read only, must exist, no sharing (whole-file reads).
-  kReadExclusive,
+  // Read only, must exist; others may read, write and delete meanwhile, so
+  // only an opener that shares nothing keeps it out (deciding what a store
+  // holds, the probes).
+  kReadShared,
 };
 
-DWORD OpenFileHandle(const wchar_t* path, FileMode mode, UniqueHandle* file);
+// How long one call keeps trying a file that another opener holds: an open
+// refused by a sharing violation, or a read or write refused by a lock, is
+// tried again after a short wait, for about two seconds in all. One per
+// call, shared by every file that call opens.
+class OpenerPatience {
+ public:
+  static constexpr unsigned long kBudgetMs = 2000;
 
-// The file's size. A low half of 0xFFFFFFFF always counts as a failed read,
-// whatever the high half.
+  // Whether a call refused with `error` is to be tried again; when it is,
+  // the wait has been made.
+  bool WaitAgain(DWORD error);
+
+ private:
+  bool waiting_ = false;
+  DWORD first_wait_ = 0;  // GetTickCount() at the first wait
+  DWORD step_ms_ = 0;
+};
+
+// Opens `path` in `mode`, waiting on other openers as `patience` allows.
+DWORD OpenFileHandle(const wchar_t* path, FileMode mode, OpenerPatience* patience, UniqueHandle* file);
+
+// The file's size, all 64 bits of it.
 DWORD FileSize(HANDLE file, std::uint64_t* size);
 
-// One write call at the current position (the end, for kAppendDenyWrite).
-DWORD WriteBytes(HANDLE file, const void* data, std::size_t size);
+// Writes all of `size` bytes with one write call at the current position
+// (the end, for kAppendDenyWrite); a write that puts fewer fails.
+DWORD WriteBytes(HANDLE file, const void* data, std::size_t size, OpenerPatience* patience);
 
-// One read call of up to `size` bytes; *got is the count read.
-DWORD ReadBytes(HANDLE file, void* buffer, std::uint32_t size, std::uint32_t* got);
+// One read of up to `size` bytes at the current position; *got is the count
+// read, 0 at the end of the file.
+DWORD ReadBytes(HANDLE file, void* buffer, std::uint32_t size, std::uint32_t* got, OpenerPatience* patience);
 
 }  // namespace mur::platform

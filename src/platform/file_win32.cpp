@@ -3,6 +3,35 @@
 #include "platform/seam.h"
 
 namespace mur::platform {
+namespace {
+
+// The first wait is short, as most holders (a scanner, a second seeder) let
+// go within milliseconds; each further wait doubles, up to this.
+constexpr DWORD kLongestStepMs = 50;
+
+bool HeldByAnotherOpener(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+}  // namespace
+
+bool OpenerPatience::WaitAgain(DWORD error) {
+  if (!HeldByAnotherOpener(error)) return false;
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kWaitForOpener, &armed)) return false;
+  const DWORD now = ::GetTickCount();
+  if (!waiting_) {
+    waiting_ = true;
+    first_wait_ = now;
+    step_ms_ = 1;
+  }
+  const DWORD spent = now - first_wait_;  // unsigned: right across the counter's wrap
+  if (spent >= kBudgetMs) return false;
+  const DWORD left = kBudgetMs - spent;
+  ::Sleep(step_ms_ < left ? step_ms_ : left);
+  if (step_ms_ < kLongestStepMs) step_ms_ = step_ms_ * 2 < kLongestStepMs ? step_ms_ * 2 : kLongestStepMs;
+  return true;
+}
 
 unsigned long HandleTraits::Close(HANDLE handle) {
   // An armed close still releases the handle, as a real failing close does.
@@ -11,34 +40,40 @@ unsigned long HandleTraits::Close(HANDLE handle) {
   });
 }
 
-DWORD OpenFileHandle(const wchar_t* path, FileMode mode, UniqueHandle* file) {
+DWORD OpenFileHandle(const wchar_t* path, FileMode mode, OpenerPatience* patience, UniqueHandle* file) {
   file->reset();
   DWORD access = GENERIC_READ | GENERIC_WRITE;
   DWORD share = 0;
   DWORD disposition = OPEN_ALWAYS;
+  seam::Op op = seam::kOpenFileForWriting;
   switch (mode) {
     case FileMode::kUpdateExclusive:
       break;
     case FileMode::kAppendDenyWrite:
       share = FILE_SHARE_READ;
       break;
-    case FileMode::kReadExclusive:
+    case FileMode::kReadShared:
       access = GENERIC_READ;
+      share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
       disposition = OPEN_EXISTING;
+      op = seam::kOpenFileForReading;
       break;
   }
-  SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  const DWORD opened = seam::Open(seam::kOpenFile, [&]() -> DWORD {
-    const HANDLE h = ::CreateFileW(path, access, share, &inheritable, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return ::GetLastError();
-    file->reset(h);
-    return ERROR_SUCCESS;
-  });
+  DWORD opened;
+  do {
+    // No security attributes: the handle is not inheritable.
+    opened = seam::Open(op, [&]() -> DWORD {
+      const HANDLE h = ::CreateFileW(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (h == INVALID_HANDLE_VALUE) return ::GetLastError();
+      file->reset(h);
+      return ERROR_SUCCESS;
+    });
+  } while (opened != ERROR_SUCCESS && patience->WaitAgain(opened));
   if (opened != ERROR_SUCCESS) return opened;
-  if (mode == FileMode::kAppendDenyWrite &&
-      ::SetFilePointer(file->get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER) {
-    const DWORD error = ::GetLastError();
-    if (error != NO_ERROR) {
+  if (mode == FileMode::kAppendDenyWrite) {
+    LARGE_INTEGER zero{};
+    if (!::SetFilePointerEx(file->get(), zero, nullptr, FILE_END)) {
+      const DWORD error = ::GetLastError();
       file->reset();
       return error;
     }
@@ -49,32 +84,37 @@ DWORD OpenFileHandle(const wchar_t* path, FileMode mode, UniqueHandle* file) {
 DWORD FileSize(HANDLE file, std::uint64_t* size) {
   unsigned long armed = 0;
   if (seam::Tripped(seam::kFileSize, &armed)) return armed;
-  DWORD high = 0;
-  const DWORD low = ::GetFileSize(file, &high);
-  if (low == INVALID_FILE_SIZE) {
-    const DWORD error = ::GetLastError();
-    return error != NO_ERROR ? error : ERROR_FILE_TOO_LARGE;
-  }
-  *size = (static_cast<std::uint64_t>(high) << 32) | low;
+  LARGE_INTEGER got{};
+  if (!::GetFileSizeEx(file, &got)) return ::GetLastError();
+  *size = static_cast<std::uint64_t>(got.QuadPart);
   return ERROR_SUCCESS;
 }
 
-DWORD WriteBytes(HANDLE file, const void* data, std::size_t size) {
+DWORD WriteBytes(HANDLE file, const void* data, std::size_t size, OpenerPatience* patience) {
   if (size > MAXDWORD) return ERROR_INVALID_PARAMETER;
-  unsigned long armed = 0;
-  if (seam::Tripped(seam::kWriteFile, &armed)) return armed;
-  DWORD written = 0;
-  if (!::WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr)) return ::GetLastError();
-  return ERROR_SUCCESS;
+  for (;;) {
+    unsigned long armed = 0;
+    if (seam::Tripped(seam::kWriteFile, &armed)) return armed;
+    DWORD written = 0;
+    if (::WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr))
+      return written == size ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+    const DWORD error = ::GetLastError();
+    if (!patience->WaitAgain(error)) return error;
+  }
 }
 
-DWORD ReadBytes(HANDLE file, void* buffer, std::uint32_t size, std::uint32_t* got) {
-  unsigned long armed = 0;
-  if (seam::Tripped(seam::kReadFile, &armed)) return armed;
-  DWORD read = 0;
-  if (!::ReadFile(file, buffer, size, &read, nullptr)) return ::GetLastError();
-  *got = read;
-  return ERROR_SUCCESS;
+DWORD ReadBytes(HANDLE file, void* buffer, std::uint32_t size, std::uint32_t* got, OpenerPatience* patience) {
+  for (;;) {
+    unsigned long armed = 0;
+    if (seam::Tripped(seam::kReadFile, &armed)) return armed;
+    DWORD read = 0;
+    if (::ReadFile(file, buffer, size, &read, nullptr)) {
+      *got = read;
+      return ERROR_SUCCESS;
+    }
+    const DWORD error = ::GetLastError();
+    if (!patience->WaitAgain(error)) return error;
+  }
 }
 
 }  // namespace mur::platform

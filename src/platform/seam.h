@@ -16,11 +16,14 @@ namespace mur::platform::seam {
 
 enum Op : int {
   // Files: the stores and the probes.
-  kOpenFile = 1,
+  kOpenFileForWriting = 1,  // a store's open for writing, which creates it when absent
+  kOpenFileForReading,      // the shared open that reads a store or a probed file
   kFileSize,
   kWriteFile,
   kReadFile,
-  kCloseHandle,  // the close of a file's or a directory's handle
+  kCloseHandle,    // the close of a file's or a directory's handle
+  kWaitForOpener,  // one wait before an open or a read that another opener refused is tried again;
+                   // an armed wait is not made, and the refusal stands
   // Directory tree removal (platform/directory.h).
   kFullPath = 10,          // FullPath
   kOpenDirectoryPath,      // OpenDirectoryForListing, the one open by path

@@ -20,10 +20,17 @@ std::atomic<unsigned long> g_armed_error{0};
 std::atomic<long> g_live_handles{0};
 std::atomic<int> g_delay_op{0};
 std::atomic<unsigned long> g_delay_ms{0};
+std::atomic<int> g_pause_op{0};
+std::atomic<long> g_pause_nth{0};
+std::atomic<HANDLE> g_pause_reached{nullptr};
 
 bool Trip(Op op, unsigned long* error) {
   if (g_delay_op.load() == op) ::Sleep(g_delay_ms.load());
   const long n = ++g_calls[op];
+  if (g_pause_op.load() == op && g_pause_nth.load() == n) {
+    ::SetEvent(g_pause_reached.load());
+    for (;;) ::Sleep(INFINITE);
+  }
   if (g_armed_op.load() != op || g_armed_nth.load() != n) return false;
   *error = g_armed_error.load();
   return true;
@@ -117,6 +124,16 @@ void WINAPI MURSeam_Delay(int op, DWORD milliseconds) {
   if (!Valid(op)) return;
   g_delay_ms = milliseconds;
   g_delay_op = milliseconds ? op : 0;
+}
+
+// Call number `nth` of `op` (counted as Arm counts) signals the event
+// `reached` and never returns: the process stays there, before that call is
+// made, until it is ended from outside.
+void WINAPI MURSeam_PauseForever(int op, int nth, HANDLE reached) {
+  if (!Valid(op) || !reached) return;
+  g_pause_reached = reached;
+  g_pause_nth = nth;
+  g_pause_op = op;
 }
 
 // Calls of `op` since the last Arm or Reset.

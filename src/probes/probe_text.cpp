@@ -1,22 +1,16 @@
 #include "probes/probe_text.h"
 
-#include "text/search.h"
-
 namespace mur::probes {
 namespace {
 
 using text::kNotFound;
 
-// What follows `at` in `text`, white space skipped.
-std::string_view RestAfter(std::string_view text, std::size_t at) {
-  text.remove_prefix(at);
-  while (!text.empty() && IsProbeSpace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-  return text;
-}
+constexpr std::string_view kAccessModeKey = "ACCESS_MODE";
+constexpr std::string_view kVersionKey = "Ver";
 
-int DigitAt(std::string_view text, std::size_t index) {
-  if (index >= text.size()) return 0;
-  const char c = text[index];
+int DigitOf(const char* bytes, std::size_t size, std::size_t index) {
+  if (index >= size) return 0;
+  const char c = bytes[index];
   return c >= '0' && c <= '9' ? c - '0' : 0;
 }
 
@@ -24,30 +18,72 @@ int DigitAt(std::string_view text, std::size_t index) {
 
 bool IsProbeSpace(unsigned char c) { return c == ' ' || (c >= 9 && c <= 13); }
 
-int AccessModeFromText(std::string_view bytes, const text::LeadBytes& leads) {
-  static constexpr std::string_view kKey = "ACCESS_MODE";
-  const std::string_view text = text::UntilZero(bytes);
-  const std::size_t at = text::FindLast(text, kKey, leads);
-  if (at == kNotFound) return 0;
-  const std::string_view rest = RestAfter(text, at + kKey.size());
-  if (rest.empty()) return 0;
-  switch (rest[0]) {
-    case '1':
-      return 1;
-    case '2':
-      return 2;
-    default:
-      return 0;
+AccessModeScan::AccessModeScan(const text::LeadBytes& leads) : search_(kAccessModeKey, leads) {}
+
+bool AccessModeScan::Feed(std::string_view block) {
+  if (ended_) return false;
+  std::size_t text_size = 0;
+  std::size_t from = search_.LastEnd(block, &text_size);
+  ended_ = text_size < block.size();
+  if (from != kNotFound) {
+    matched_ = skipping_ = true;
+  } else {
+    from = 0;
   }
+  for (std::size_t i = from; skipping_ && i < text_size; ++i) {
+    const unsigned char c = static_cast<unsigned char>(block[i]);
+    if (IsProbeSpace(c)) continue;
+    mode_ = c == '1' ? 1 : c == '2' ? 2 : 0;
+    skipping_ = false;
+  }
+  return !ended_;
+}
+
+int AccessModeScan::Result() const { return matched_ && !skipping_ ? mode_ : 0; }
+
+VersionScan::VersionScan(const text::LeadBytes& leads) : search_(kVersionKey, leads) {}
+
+bool VersionScan::Feed(std::string_view block) {
+  if (done_) return false;
+  std::size_t from = 0;
+  if (!matched_) {
+    std::size_t text_size = 0;
+    from = search_.FirstEnd(block, &text_size);
+    if (from == kNotFound) {
+      done_ = text_size < block.size();
+      return !done_;
+    }
+    matched_ = true;
+  }
+  // What follows the key, up to the text's end: its white space skipped,
+  // three bytes settle the version.
+  for (std::size_t i = from; i < block.size() && !done_; ++i) {
+    const char c = block[i];
+    if (c == 0) {
+      done_ = true;
+    } else if (rest_size_ != 0 || !IsProbeSpace(static_cast<unsigned char>(c))) {
+      rest_[rest_size_++] = c;
+      done_ = rest_size_ == sizeof rest_;
+    }
+  }
+  return !done_;
+}
+
+int VersionScan::Result() const {
+  if (!matched_) return -1;
+  return DigitOf(rest_, rest_size_, 0) * 10 + DigitOf(rest_, rest_size_, 2);
+}
+
+int AccessModeFromText(std::string_view bytes, const text::LeadBytes& leads) {
+  AccessModeScan scan(leads);
+  scan.Feed(bytes);
+  return scan.Result();
 }
 
 int VersionFromText(std::string_view bytes, const text::LeadBytes& leads) {
-  static constexpr std::string_view kKey = "Ver";
-  const std::string_view text = text::UntilZero(bytes);
-  const std::size_t at = text::FindFirst(text, kKey, leads);
-  if (at == kNotFound) return -1;
-  const std::string_view rest = RestAfter(text, at + kKey.size());
-  return DigitAt(rest, 0) * 10 + DigitAt(rest, 2);
+  VersionScan scan(leads);
+  scan.Feed(bytes);
+  return scan.Result();
 }
 
 }  // namespace mur::probes

@@ -7,25 +7,27 @@
 namespace mur::probes {
 namespace {
 
-// Reads product_dir + tail; false when it cannot be read or is empty.
-bool ReadProductFile(std::wstring_view product_dir, std::wstring_view tail, text::Bytes* bytes) {
+// Scans product_dir + tail; false when it cannot be read or is empty.
+template <class Scan>
+bool ScanProductFile(std::wstring_view product_dir, std::wstring_view tail, Scan* scan) {
   text::Wide path;
+  platform::OpenerPatience patience;
   return path.Append(product_dir) && path.Append(tail) &&
-         ReadFileText(path.c_str(), bytes) == ReadOutcome::kRead;
+         ScanFileText(path.c_str(), &patience, scan) == ERROR_SUCCESS;
 }
 
 }  // namespace
 
 int GetAccessMode(std::wstring_view product_dir) {
-  text::Bytes bytes;
-  if (!ReadProductFile(product_dir, L"\\TALVINORE.INI", &bytes)) return 0;
-  return AccessModeFromText(bytes.view(), platform::SystemLeadBytes());
+  const text::LeadBytes leads = platform::SystemLeadBytes();
+  AccessModeScan scan(leads);
+  return ScanProductFile(product_dir, L"\\TALVINORE.INI", &scan) ? scan.Result() : 0;
 }
 
 int GetVersion(std::wstring_view product_dir) {
-  text::Bytes bytes;
-  if (!ReadProductFile(product_dir, L"\\version.txt", &bytes)) return -1;
-  return VersionFromText(bytes.view(), platform::SystemLeadBytes());
+  const text::LeadBytes leads = platform::SystemLeadBytes();
+  VersionScan scan(leads);
+  return ScanProductFile(product_dir, L"\\version.txt", &scan) ? scan.Result() : -1;
 }
 
 }  // namespace mur::probes

@@ -1,8 +1,5 @@
 #include "store/record_files.h"
 
-#include <initializer_list>
-
-#include "platform/file.h"
 #include "store/store_name.h"
 #include "text/buffer.h"
 
@@ -10,114 +7,159 @@ namespace mur::store {
 namespace {
 
 using platform::FileMode;
+using platform::OpenerPatience;
 using platform::UniqueHandle;
 
 // Longest name that ReadFirstRecordLength() looks for: well past what the
 // installer seeds, so that a store renamed by the application still reads.
 constexpr std::uint32_t kLongestReadableName = 4096;
 
-// The opening rule shared by the data and the index step: exclusive open that
-// creates but never truncates, then write `fields` one call each when the
-// file is empty. Any content leaves the file untouched.
-SeedOutcome SeedIfEmpty(const wchar_t* path, std::initializer_list<const Fields*> parts) {
-  UniqueHandle file;
-  if (platform::OpenFileHandle(path, FileMode::kUpdateExclusive, &file) != ERROR_SUCCESS)
-    return SeedOutcome::kFailed;
-  std::uint64_t size = 0;
-  if (platform::FileSize(file.get(), &size) != ERROR_SUCCESS) return SeedOutcome::kFailed;
-  if (size != 0) return file.Close() == ERROR_SUCCESS ? SeedOutcome::kAlreadyPresent : SeedOutcome::kFailed;
-  SeedOutcome outcome = SeedOutcome::kSeeded;
-  for (const Fields* fields : parts) {
-    for (std::size_t i = 0; i < fields->size() && outcome == SeedOutcome::kSeeded; ++i) {
-      const std::string_view field = (*fields)[i];
-      if (platform::WriteBytes(file.get(), field.data(), field.size()) != ERROR_SUCCESS)
-        outcome = SeedOutcome::kFailed;
-    }
+// What a store file holds, as far as a seeding needs to know: its size and,
+// when it is shorter than the seed, every byte of it.
+struct Look {
+  std::uint64_t size = 0;  // of the file, or of what was read when it is shorter than the seed
+  std::size_t read = 0;    // bytes of head read
+  char head[SeedBytes::kCapacity] = {};
+
+  std::string_view bytes() const { return {head, read}; }
+  FileState Of(std::string_view seed) const { return ClassifyFile(size, bytes(), seed); }
+};
+
+// Reads `size` bytes (fewer when the file ends first) from the current
+// position into `into`; *got is the count read.
+DWORD ReadUpTo(HANDLE file, char* into, std::size_t size, std::size_t* got, OpenerPatience* patience) {
+  *got = 0;
+  while (*got < size) {
+    std::uint32_t n = 0;
+    const DWORD read =
+        platform::ReadBytes(file, into + *got, static_cast<std::uint32_t>(size - *got), &n, patience);
+    if (read != ERROR_SUCCESS) return read;
+    if (n == 0) break;
+    *got += n;
   }
-  if (file.Close() != ERROR_SUCCESS) outcome = SeedOutcome::kFailed;
-  return outcome;
+  return ERROR_SUCCESS;
 }
 
-DataStepResult SeedDataFile(StoreKind kind, const wchar_t* path, std::string_view name) {
-  if (!path[0] || name.empty()) return {};
-  const Fields header = DataHeaderFields();
-  const Fields record = FirstRecordFields(kind, name);
-  const SeedOutcome outcome = SeedIfEmpty(path, {&header, &record});
-  return {outcome, outcome == SeedOutcome::kSeeded ? RecordLength(kind, name.size()) : 0};
+// Looks at the file through `file`, positioned at its start, for a seed of
+// `seed_size` bytes. When the file is shorter, the position is then its end.
+DWORD LookThrough(HANDLE file, std::size_t seed_size, OpenerPatience* patience, Look* look) {
+  look->read = 0;
+  const DWORD sized = platform::FileSize(file, &look->size);
+  if (sized != ERROR_SUCCESS || look->size >= seed_size) return sized;
+  // Read up to the seed's length: a file that grew meanwhile reads as long.
+  const DWORD read = ReadUpTo(file, look->head, seed_size, &look->read, patience);
+  look->size = look->read;
+  return read;
 }
 
-// Whether the file at `path` exists and holds content, without creating it.
-bool HoldsContent(const wchar_t* path) {
+// Looks at the file at `path` through a shared open; an absent file is empty.
+DWORD LookAt(const wchar_t* path, std::size_t seed_size, OpenerPatience* patience, Look* look) {
   UniqueHandle file;
-  if (platform::OpenFileHandle(path, FileMode::kReadExclusive, &file) != ERROR_SUCCESS) return false;
-  std::uint64_t size = 0;
-  const bool sized = platform::FileSize(file.get(), &size) == ERROR_SUCCESS;
-  return file.Close() == ERROR_SUCCESS && sized && size != 0;
+  const DWORD opened = platform::OpenFileHandle(path, FileMode::kReadShared, patience, &file);
+  if (opened == ERROR_FILE_NOT_FOUND) {
+    look->size = look->read = 0;
+    return ERROR_SUCCESS;
+  }
+  if (opened != ERROR_SUCCESS) return opened;
+  const DWORD looked = LookThrough(file.get(), seed_size, patience, look);
+  const DWORD closed = file.Close();
+  return looked != ERROR_SUCCESS ? looked : closed;
 }
 
 bool StorePath(std::wstring_view product_dir, std::wstring_view tail, text::Wide* path) {
   return path->Assign(product_dir) && path->Append(tail);
 }
 
+DataStepResult SeedDataFile(StoreKind kind, const wchar_t* path, std::string_view name,
+                            OpenerPatience* patience) {
+  const SeedBytes seed = DataFileSeed(kind, name);
+  if (!path[0] || name.empty() || !seed.ok()) return {};
+  const SeedOutcome outcome = SeedRecordFile(path, seed.view(), patience);
+  return {outcome, outcome == SeedOutcome::kSeeded ? RecordLength(kind, name.size()) : 0};
+}
+
+// The data file was already there. Its index may be missing or cut short:
+// its entry must carry the length of the record that is really in the data
+// file. When that cannot be read, an index that may be a cut entry is left as
+// it is, and the store is not reported whole.
+int RepairIndex(StoreKind kind, const wchar_t* data_path, const wchar_t* index_path, OpenerPatience* patience) {
+  Look index;
+  if (LookAt(index_path, kIndexFileSize, patience, &index) != ERROR_SUCCESS) return 0;
+  if (index.size >= kIndexFileSize || (index.size != 0 && !MayBeCutIndex(index.bytes()))) return 1;
+  const std::optional<std::uint32_t> length = ReadFirstRecordLength(data_path, kind, patience);
+  return length ? SeedIndexFile(index_path, *length, patience) : 0;
+}
+
 }  // namespace
 
-DataStepResult SeedUserDataFile(const wchar_t* path, std::string_view name) {
-  return SeedDataFile(StoreKind::kUser, path, name);
-}
-
-DataStepResult SeedSectionDataFile(const wchar_t* path, std::string_view name) {
-  return SeedDataFile(StoreKind::kSection, path, name);
-}
-
-int SeedIndexFile(const wchar_t* path, std::uint32_t record_length) {
-  if (!path[0] || record_length == 0) return 0;
-  const Fields index = IndexFields(record_length);
-  return SeedIfEmpty(path, {&index}) == SeedOutcome::kFailed ? 0 : 1;
-}
-
-std::optional<std::uint32_t> ReadFirstRecordLength(const wchar_t* path, StoreKind kind) {
+SeedOutcome SeedRecordFile(const wchar_t* path, std::string_view seed, OpenerPatience* patience) {
+  if (!path[0] || seed.empty()) return SeedOutcome::kFailed;
+  Look look;
+  if (LookAt(path, seed.size(), patience, &look) != ERROR_SUCCESS) return SeedOutcome::kFailed;
+  if (look.Of(seed) == FileState::kContent) return SeedOutcome::kAlreadyPresent;
+  // To be written: taken exclusively and looked at again, as another seeder
+  // may have been first.
   UniqueHandle file;
-  if (platform::OpenFileHandle(path, FileMode::kReadExclusive, &file) != ERROR_SUCCESS) return std::nullopt;
+  if (platform::OpenFileHandle(path, FileMode::kUpdateExclusive, patience, &file) != ERROR_SUCCESS ||
+      LookThrough(file.get(), seed.size(), patience, &look) != ERROR_SUCCESS)
+    return SeedOutcome::kFailed;
+  if (look.Of(seed) == FileState::kContent)
+    return file.Close() == ERROR_SUCCESS ? SeedOutcome::kAlreadyPresent : SeedOutcome::kFailed;
+  // What the file lacks of the seed (all of it when the file is empty).
+  const std::size_t have = static_cast<std::size_t>(look.size);
+  if (platform::WriteBytes(file.get(), seed.data() + have, seed.size() - have, patience) != ERROR_SUCCESS)
+    return SeedOutcome::kFailed;
+  return file.Close() == ERROR_SUCCESS ? SeedOutcome::kSeeded : SeedOutcome::kFailed;
+}
+
+DataStepResult SeedUserDataFile(const wchar_t* path, std::string_view name, OpenerPatience* patience) {
+  return SeedDataFile(StoreKind::kUser, path, name, patience);
+}
+
+DataStepResult SeedSectionDataFile(const wchar_t* path, std::string_view name, OpenerPatience* patience) {
+  return SeedDataFile(StoreKind::kSection, path, name, patience);
+}
+
+int SeedIndexFile(const wchar_t* path, std::uint32_t record_length, OpenerPatience* patience) {
+  if (!path[0] || record_length == 0) return 0;
+  const SeedBytes seed = IndexFileSeed(record_length);
+  return SeedRecordFile(path, seed.view(), patience) == SeedOutcome::kFailed ? 0 : 1;
+}
+
+std::optional<std::uint32_t> ReadFirstRecordLength(const wchar_t* path, StoreKind kind,
+                                                   OpenerPatience* patience) {
+  UniqueHandle file;
+  if (platform::OpenFileHandle(path, FileMode::kReadShared, patience, &file) != ERROR_SUCCESS)
+    return std::nullopt;
   text::Bytes prefix;
   if (!prefix.Resize(FirstRecordReadSize(kind, kLongestReadableName))) return std::nullopt;
-  std::uint32_t have = 0;
-  // Read until the prefix is full or the file ends.
-  while (have < prefix.size()) {
-    std::uint32_t got = 0;
-    if (platform::ReadBytes(file.get(), prefix.data() + have, static_cast<std::uint32_t>(prefix.size() - have),
-                            &got) != ERROR_SUCCESS)
-      return std::nullopt;
-    if (got == 0) break;
-    have += got;
-  }
+  std::size_t have = 0;
+  if (ReadUpTo(file.get(), prefix.data(), prefix.size(), &have, patience) != ERROR_SUCCESS) return std::nullopt;
   if (file.Close() != ERROR_SUCCESS) return std::nullopt;
   prefix.Truncate(have);
   return FirstRecordLength(kind, prefix.view());
 }
 
-int SeedRecordStore(StoreKind kind, std::wstring_view product_dir, std::string_view name) {
-  if (product_dir.empty() || !IsValidStoreName(name)) return 0;
+int SeedRecordStore(StoreKind kind, std::wstring_view product_dir, std::string_view name,
+                    const text::LeadBytes& leads) {
+  if (product_dir.empty() || !IsValidStoreName(name, leads)) return 0;
   const bool user = kind == StoreKind::kUser;
   text::Wide data_path, index_path;
   if (!StorePath(product_dir, user ? L"\\data\\UserInfo.Data" : L"\\data\\SectionInfo.Data", &data_path) ||
       !StorePath(product_dir, user ? L"\\data\\UserInfo.ID" : L"\\data\\SectionInfo.ID", &index_path))
     return 0;
-  const DataStepResult data =
-      user ? SeedUserDataFile(data_path.c_str(), name) : SeedSectionDataFile(data_path.c_str(), name);
+  OpenerPatience patience;
+  const DataStepResult data = user ? SeedUserDataFile(data_path.c_str(), name, &patience)
+                                   : SeedSectionDataFile(data_path.c_str(), name, &patience);
   switch (data.outcome) {
     case SeedOutcome::kFailed:
       return 0;
     case SeedOutcome::kSeeded:
-      return SeedIndexFile(index_path.c_str(), data.record_length);
+      return SeedIndexFile(index_path.c_str(), data.record_length, &patience);
     case SeedOutcome::kAlreadyPresent:
       break;
   }
-  // The data file was already there. Its index may still be missing; an entry
-  // for it must carry the length of the record that is really in the file,
-  // and when that cannot be read the index is left as it is.
-  if (HoldsContent(index_path.c_str())) return 1;
-  const std::optional<std::uint32_t> length = ReadFirstRecordLength(data_path.c_str(), kind);
-  return length ? SeedIndexFile(index_path.c_str(), *length) : 0;
+  return RepairIndex(kind, data_path.c_str(), index_path.c_str(), &patience);
 }
 
 }  // namespace mur::store

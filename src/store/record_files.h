@@ -6,14 +6,16 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/file.h"
 #include "store/record_format.h"
+#include "text/lead_bytes.h"
 
 namespace mur::store {
 
 enum class SeedOutcome {
-  kFailed,          // nothing could be opened, sized, written or closed cleanly
+  kFailed,          // it could not be read, opened, written or closed cleanly
   kAlreadyPresent,  // the file held content and was left untouched
-  kSeeded,          // the file was empty or absent and now holds the seed
+  kSeeded,          // the file was empty, absent or cut short and now holds the whole seed
 };
 
 struct DataStepResult {
@@ -22,19 +24,30 @@ struct DataStepResult {
 };
 
 // Seed-if-empty of one data file with the header and the first record.
-DataStepResult SeedUserDataFile(const wchar_t* path, std::string_view name);
-DataStepResult SeedSectionDataFile(const wchar_t* path, std::string_view name);
+DataStepResult SeedUserDataFile(const wchar_t* path, std::string_view name, platform::OpenerPatience* patience);
+DataStepResult SeedSectionDataFile(const wchar_t* path, std::string_view name,
+                                   platform::OpenerPatience* patience);
 
 // Seed-if-empty of one index file with the entry of a first record of
 // `record_length` bytes. Returns 1 (seeded or already present) or 0.
-int SeedIndexFile(const wchar_t* path, std::uint32_t record_length);
+int SeedIndexFile(const wchar_t* path, std::uint32_t record_length, platform::OpenerPatience* patience);
+
+// Seed-if-empty of one store file with `seed`, finishing a seeding that was
+// cut short. What the file holds is read with sharing; only when it is to be
+// written is it opened exclusively (created when absent), looked at again
+// through that handle, and given what it lacks of the seed in one write.
+SeedOutcome SeedRecordFile(const wchar_t* path, std::string_view seed, platform::OpenerPatience* patience);
 
 // The length of the first record of an existing data file, read from its
-// bytes; nullopt when the file cannot be read or holds no whole first record.
-std::optional<std::uint32_t> ReadFirstRecordLength(const wchar_t* path, StoreKind kind);
+// bytes with sharing; nullopt when the file cannot be read or holds no whole
+// first record.
+std::optional<std::uint32_t> ReadFirstRecordLength(const wchar_t* path, StoreKind kind,
+                                                   platform::OpenerPatience* patience);
 
 // The whole export flow for one store under `product_dir` (UTF-16), with the
-// name as narrow bytes. Returns 1 or 0.
-int SeedRecordStore(StoreKind kind, std::wstring_view product_dir, std::string_view name);
+// name as narrow bytes in the code page whose lead bytes are `leads`.
+// Returns 1 or 0.
+int SeedRecordStore(StoreKind kind, std::wstring_view product_dir, std::string_view name,
+                    const text::LeadBytes& leads);
 
 }  // namespace mur::store

@@ -1,9 +1,9 @@
 #include "store/record_format.h"
 
+#include <cstring>
+
 namespace mur::store {
 namespace {
-
-constexpr char kZeroBlock[kDataHeaderSize] = {};
 
 std::uint32_t NameOffset(StoreKind kind) {
   return kind == StoreKind::kUser ? kUserNameOffset : kSectionNameOffset;
@@ -17,66 +17,58 @@ std::uint32_t ReadU32(std::string_view bytes, std::size_t offset) {
 
 }  // namespace
 
-Fields::Field* Fields::Add() { return count_ < kMaxFields ? &fields_[count_++] : nullptr; }
-
-void Fields::Integer(std::uint32_t value, std::uint32_t size) {
-  if (size > 4 || own_used_ + size > sizeof own_) return;
-  Field* f = Add();
-  if (!f) return;
-  *f = {nullptr, own_used_, size};
-  for (std::uint32_t i = 0; i < size; ++i) own_[own_used_++] = static_cast<char>((value >> (8 * i)) & 0xFF);
+bool SeedBytes::Room(std::size_t count) {
+  ok_ = ok_ && count <= kCapacity - size_;
+  return ok_;
 }
 
-void Fields::Name(std::string_view name) {
-  if (Field* f = Add()) *f = {name.data(), 0, static_cast<std::uint32_t>(name.size())};
+void SeedBytes::Integer(std::uint32_t value, std::uint32_t size) {
+  if (size > 4 || !Room(size)) return;
+  for (std::uint32_t i = 0; i < size; ++i) bytes_[size_++] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-void Fields::Zeros(std::uint32_t count) {
-  if (count > sizeof kZeroBlock) return;
-  if (Field* f = Add()) *f = {kZeroBlock, 0, count};
+void SeedBytes::Bytes(std::string_view bytes) {
+  if (!Room(bytes.size())) return;
+  std::memcpy(bytes_ + size_, bytes.data(), bytes.size());
+  size_ += bytes.size();
 }
 
-Fields DataHeaderFields() {
-  Fields f;
+void SeedBytes::Zeros(std::size_t count) {
+  if (!Room(count)) return;
+  std::memset(bytes_ + size_, 0, count);
+  size_ += count;
+}
+
+SeedBytes DataFileSeed(StoreKind kind, std::string_view name) {
+  SeedBytes f;
   f.Integer(1, 4);
   f.Zeros(kDataHeaderSize - 4);
+  if (kind == StoreKind::kUser) {
+    f.Integer(0, 1);
+    f.Integer(kFirstUserNumber, 4);
+    f.Integer(kFirstSectionNumber, 4);
+    f.Integer(0, 4);
+    f.Bytes(name);
+    f.Integer(0, 1);
+    f.Integer(1, 1);
+    f.Integer(1, 1);
+    f.Integer(0, 2);
+    f.Integer(0, 4);
+  } else {
+    f.Integer(kFirstSectionNumber, 4);
+    f.Integer(0, 4);
+    f.Bytes(name);
+    f.Integer(0, 1);
+  }
   return f;
 }
 
-Fields UserRecordFields(std::string_view name) {
-  Fields f;
-  f.Integer(0, 1);
-  f.Integer(kFirstUserNumber, 4);
-  f.Integer(kFirstSectionNumber, 4);
-  f.Integer(0, 4);
-  f.Name(name);
-  f.Integer(0, 1);
-  f.Integer(1, 1);
-  f.Integer(1, 1);
-  f.Integer(0, 2);
-  f.Integer(0, 4);
-  return f;
-}
-
-Fields SectionRecordFields(std::string_view name) {
-  Fields f;
-  f.Integer(kFirstSectionNumber, 4);
-  f.Integer(0, 4);
-  f.Name(name);
-  f.Integer(0, 1);
-  return f;
-}
-
-Fields FirstRecordFields(StoreKind kind, std::string_view name) {
-  return kind == StoreKind::kUser ? UserRecordFields(name) : SectionRecordFields(name);
-}
-
-Fields IndexFields(std::uint32_t record_length) {
-  Fields f;
+SeedBytes IndexFileSeed(std::uint32_t record_length) {
+  SeedBytes f;
   f.Integer(1, 4);
   f.Integer(0, 1);
   f.Integer(0, 4);
-  f.Integer(record_length, 4);
+  f.Integer(record_length, kIndexLengthSize);
   f.Integer(kDataHeaderSize, 4);
   return f;
 }
@@ -84,6 +76,22 @@ Fields IndexFields(std::uint32_t record_length) {
 std::uint32_t RecordLength(StoreKind kind, std::size_t name_length) {
   return static_cast<std::uint32_t>(name_length) +
          (kind == StoreKind::kUser ? kUserRecordOverhead : kSectionRecordOverhead);
+}
+
+FileState ClassifyFile(std::uint64_t size, std::string_view head, std::string_view seed) {
+  if (size == 0) return FileState::kEmpty;
+  if (size >= seed.size() || head.size() != size) return FileState::kContent;
+  return std::memcmp(seed.data(), head.data(), head.size()) == 0 ? FileState::kCut : FileState::kContent;
+}
+
+bool MayBeCutIndex(std::string_view index) {
+  const SeedBytes any = IndexFileSeed(0);
+  if (index.size() >= any.view().size()) return false;
+  for (std::size_t i = 0; i < index.size(); ++i) {
+    const bool length_byte = i >= kIndexLengthOffset && i < kIndexLengthOffset + kIndexLengthSize;
+    if (!length_byte && index[i] != any.view()[i]) return false;
+  }
+  return true;
 }
 
 std::uint32_t FirstRecordReadSize(StoreKind kind, std::uint32_t max_name) {

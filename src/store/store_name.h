@@ -4,13 +4,21 @@
 #include <cstddef>
 #include <string_view>
 
+#include "text/lead_bytes.h"
+
 namespace mur::store {
 
 inline constexpr std::size_t kMaxStoreNameBytes = 20;
 
-// 1 to 20 bytes of narrow text (20 bytes hold 10 double-byte characters).
-inline bool IsValidStoreName(std::string_view name) {
-  return !name.empty() && name.size() <= kMaxStoreNameBytes;
+// 1 to 20 bytes of narrow text (20 bytes hold 10 double-byte characters)
+// whose last character is whole: a lead byte with nothing after it would
+// make a reader of the code page take the separator that follows the name
+// in the file for its second half.
+inline bool IsValidStoreName(std::string_view name, const text::LeadBytes& leads) {
+  if (name.empty() || name.size() > kMaxStoreNameBytes) return false;
+  std::size_t i = 0;
+  while (i < name.size()) i += leads(static_cast<unsigned char>(name[i])) ? 2 : 1;
+  return i == name.size();
 }
 
 }  // namespace mur::store

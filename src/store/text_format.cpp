@@ -15,8 +15,8 @@ bool AppendWithCrLf(std::string_view part, text::Bytes* out) {
 
 }  // namespace
 
-bool IsValidTextName(std::string_view name) {
-  return IsValidStoreName(name) && name.find_first_of(",\r\n") == std::string_view::npos;
+bool IsValidTextName(std::string_view name, const text::LeadBytes& leads) {
+  return IsValidStoreName(name, leads) && name.find_first_of(",\r\n") == std::string_view::npos;
 }
 
 bool TextSeedLine(std::string_view line_template, std::string_view name, text::Bytes* line) {

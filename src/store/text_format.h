@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "text/buffer.h"
+#include "text/lead_bytes.h"
 
 namespace mur::store {
 
@@ -13,7 +14,7 @@ inline constexpr char kSectionLineTemplate[] = "10,%s\n";
 
 // A name the text layout can hold: a store name without the bytes that would
 // end a field or a line (comma, CR, LF), which the layout cannot escape.
-bool IsValidTextName(std::string_view name);
+bool IsValidTextName(std::string_view name, const text::LeadBytes& leads);
 
 // The bytes of a seeded line into *line: the template with its %s replaced
 // by `name` taken literally (a per-cent sign in the name is a plain byte),

@@ -23,12 +23,15 @@ TEST(TextFormat, SeededLines) {
 }
 
 TEST(TextFormat, NamesThatWouldShiftFieldsAreRefused) {
-  for (const char* bad : {"a,b", "a\rb", "a\nb", ",", "", "123456789012345678901"}) {
-    EXPECT_FALSE(IsValidTextName(bad)) << bad;
+  const mur::text::LeadBytes cp932 = mur::text::LeadBytes::CodePage932();
+  for (const char* bad : {"a,b", "a\rb", "a\nb", ",", "", "123456789012345678901", "abc\x82"}) {
+    EXPECT_FALSE(IsValidTextName(bad, cp932)) << bad;
   }
   for (const char* good : {"a", "a b", "100%", "\x95\x5C\x8E\xA6", "12345678901234567890", "a;b\t"}) {
-    EXPECT_TRUE(IsValidTextName(good)) << good;
+    EXPECT_TRUE(IsValidTextName(good, cp932)) << good;
   }
+  // A single-byte code page has no lead bytes: 0x82 is a whole character.
+  EXPECT_TRUE(IsValidTextName("abc\x82", mur::text::LeadBytes()));
 }
 
 }  // namespace

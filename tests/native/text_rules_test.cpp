@@ -2,6 +2,7 @@
 // single-byte code page and in code page 932.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "maintenance/quoting.h"
@@ -16,6 +17,29 @@ const LeadBytes kSingle;
 const LeadBytes k932 = LeadBytes::CodePage932();
 
 std::string S(const char* s, std::size_t n) { return std::string(s, n); }
+
+// A scan's result for `bytes` fed whole, and checked to be the same fed in
+// blocks of every size and split in two at every place: where the blocks
+// fall never changes it.
+template <class Scan>
+int Scanned(const std::string& bytes, const LeadBytes& leads) {
+  auto feed = [&](std::size_t block, std::size_t first) {
+    Scan scan(leads);
+    std::size_t at = 0;
+    bool more = true;
+    for (std::size_t n = first; more && at < bytes.size(); n = block) {
+      const std::size_t take = std::min(n, bytes.size() - at);
+      more = scan.Feed(std::string_view(bytes).substr(at, take));
+      at += take;
+    }
+    return scan.Result();
+  };
+  const int whole = feed(bytes.size() + 1, bytes.size() + 1);
+  for (std::size_t block = 1; block <= bytes.size(); ++block) EXPECT_EQ(whole, feed(block, block)) << block;
+  for (std::size_t split = 1; split < bytes.size(); ++split)
+    EXPECT_EQ(whole, feed(bytes.size(), split)) << "split at " << split;
+  return whole;
+}
 
 struct ProbeCase {
   const char* why;
@@ -46,11 +70,17 @@ TEST(TextRules, AccessMode) {
       {"two lead bytes pair up", "\x83\x83" "ACCESS_MODE 2", 2, 2},
       {"double-byte character then key", "\x83\x41\x83" "ACCESS_MODE 2", 2, 0},
       {"kana before the key", "\x83\x65\x83\x58\x83\x67" "ACCESS_MODE 1", 1, 1},
+      {"key after a long lead run", std::string(33, '\x81') + "ACCESS_MODE 2", 2, 0},
+      {"white space then a later key", "ACCESS_MODE  \r\n ACCESS_MODE\t1", 1, 1},
+      {"key right after the key", "ACCESS_MODEACCESS_MODE 2", 2, 2},
+      {"lone lead byte at the end", "ACCESS_MODE 1\x83", 1, 1},
   };
   for (const ProbeCase& c : cases) {
     SCOPED_TRACE(c.why);
     EXPECT_EQ(c.single, mur::probes::AccessModeFromText(c.bytes, kSingle));
     EXPECT_EQ(c.cp932, mur::probes::AccessModeFromText(c.bytes, k932));
+    EXPECT_EQ(c.single, Scanned<mur::probes::AccessModeScan>(c.bytes, kSingle));
+    EXPECT_EQ(c.cp932, Scanned<mur::probes::AccessModeScan>(c.bytes, k932));
     EXPECT_EQ(c.single, murtest::reference::AccessMode(c.bytes, murtest::reference::NoLeads));
     EXPECT_EQ(c.cp932, murtest::reference::AccessMode(c.bytes, murtest::reference::Cp932Lead));
   }
@@ -74,11 +104,15 @@ TEST(TextRules, Version) {
       {"lead byte before Ver", "\x95Ver 1.2", 12, -1},
       {"lead byte hides the first of two", "\x95Ver 1.2 Ver 3.4", 12, 34},
       {"line endings and tabs", "\r\n\tVer\r\n\t4.5", 45, 45},
+      {"key after a long lead run", std::string(33, '\x81') + "Ver 1.2 Ver 3.4", 12, 34},
+      {"lead byte after the key", "Ver\x83" "1.2", 0, 0},
   };
   for (const ProbeCase& c : cases) {
     SCOPED_TRACE(c.why);
     EXPECT_EQ(c.single, mur::probes::VersionFromText(c.bytes, kSingle));
     EXPECT_EQ(c.cp932, mur::probes::VersionFromText(c.bytes, k932));
+    EXPECT_EQ(c.single, Scanned<mur::probes::VersionScan>(c.bytes, kSingle));
+    EXPECT_EQ(c.cp932, Scanned<mur::probes::VersionScan>(c.bytes, k932));
     EXPECT_EQ(c.single, murtest::reference::Version(c.bytes, murtest::reference::NoLeads));
     EXPECT_EQ(c.cp932, murtest::reference::Version(c.bytes, murtest::reference::Cp932Lead));
   }
@@ -128,6 +162,31 @@ TEST(TextRules, SearchFindsOnlyCharacterStarts) {
     EXPECT_EQ(pad, mur::text::FindBytes(t, "ACCESS_MODE"));
     EXPECT_EQ(mur::text::kNotFound, mur::text::FindBytes(t, "ACCESS_MODEX"));
   }
+}
+
+TEST(TextRules, ZeroOrByteAtEveryPlaceOfLongTexts) {
+  // The first zero byte or byte c, wherever the vector paths' strides put it,
+  // against a byte-by-byte look.
+  for (const std::size_t size : {1u, 15u, 16u, 31u, 33u, 64u, 127u, 128u, 129u, 300u}) {
+    for (std::size_t at = 0; at <= size; ++at) {
+      for (const char planted : {'\0', 'A'}) {
+        std::string text(size, '.');
+        if (at < size) text[at] = planted;
+        for (std::size_t from : {std::size_t{0}, at / 2, at}) {
+          std::size_t want = mur::text::kNotFound;
+          for (std::size_t i = from; i < size; ++i)
+            if (text[i] == '\0' || text[i] == 'A') {
+              want = i;
+              break;
+            }
+          EXPECT_EQ(want, mur::text::FindZeroOr(text, 'A', from)) << size << " " << at << " " << from;
+        }
+      }
+    }
+  }
+  // A byte above 0x7F is neither, whatever its value after the XOR.
+  EXPECT_EQ(mur::text::kNotFound, mur::text::FindZeroOr(std::string(200, '\xC1'), 'A'));
+  EXPECT_EQ(mur::text::kNotFound, mur::text::FindZeroOr(std::string(200, '\x81'), '\x01'));
 }
 
 }  // namespace
