@@ -9,7 +9,9 @@ add_subdirectory(${MUR_GOOGLETEST_DIR} googletest EXCLUDE_FROM_ALL)
 
 add_executable(mur_win_tests
   tests/win/record_layout_test.cpp
-  tests/win/record_faults_test.cpp
+  tests/win/fault_sweep_test.cpp
+  tests/win/other_openers_test.cpp
+  tests/win/store_resilience_test.cpp
   tests/win/abi32_test.cpp
   tests/win/dialog_test.cpp
   tests/win/murhost_test.cpp
@@ -34,11 +36,14 @@ target_include_directories(mur_win_tests PRIVATE ${CMAKE_SOURCE_DIR}/include ${C
 target_compile_definitions(mur_win_tests PRIVATE _WIN32_WINNT=0x0601)
 target_link_libraries(mur_win_tests PRIVATE gtest advapi32 version user32)
 target_link_options(mur_win_tests PRIVATE ${MUR_STATIC_LINK})
-add_executable(race_worker tests/support/race_worker.cpp)
-target_include_directories(race_worker PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/tests
-  ${CMAKE_BINARY_DIR}/layers/platform)
-target_link_options(race_worker PRIVATE ${MUR_STATIC_LINK})
-add_dependencies(mur_win_tests MUR MUR_seam murhost race_worker)
+# Second processes of the tests, on the test build of the library.
+foreach(worker race_worker seam_worker)
+  add_executable(${worker} tests/support/${worker}.cpp)
+  target_include_directories(${worker} PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/tests
+    ${CMAKE_BINARY_DIR}/layers/platform)
+  target_link_options(${worker} PRIVATE ${MUR_STATIC_LINK})
+endforeach()
+add_dependencies(mur_win_tests MUR MUR_seam murhost race_worker seam_worker)
 # The emulator: tools/wine-run with this build's Wine and prefix filled in.
 file(WRITE ${CMAKE_BINARY_DIR}/wine-run
   "#!/bin/sh\nexec sh '${CMAKE_SOURCE_DIR}/tools/wine-run' '${MUR_WINE_ARCH}' '${MUR_WINEPREFIX}' \"$@\"\n")
@@ -119,7 +124,12 @@ if(MUR_WINE_TESTS)
   endfunction()
 
   mur_wine_test(win.record_layout "*RecordLayout*" ja_JP.UTF-8)
-  mur_wine_test(win.record_faults "RecordFaults*" ja_JP.UTF-8)
+  mur_wine_test(win.fault_sweep "FaultSweep*" ja_JP.UTF-8)
+  mur_wine_test(win.fault_sweep_cp1252 "FaultSweep*" C.UTF-8)
+  mur_wine_test(win.store_resilience "ResilientStores*" ja_JP.UTF-8)
+  mur_wine_test(win.store_resilience_cp1252 "ResilientStores*" C.UTF-8)
+  mur_wine_test(win.other_openers "OtherOpeners*" ja_JP.UTF-8)
+  mur_wine_test(win.other_openers_cp1252 "OtherOpeners*" C.UTF-8)
   mur_wine_test(win.murhost "Murhost*" ja_JP.UTF-8)
   mur_wine_test(win.text_layout "*TextLayout*" ja_JP.UTF-8)
   mur_wine_test(win.race "*Race*" ja_JP.UTF-8)

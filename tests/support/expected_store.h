@@ -1,5 +1,5 @@
-// The stores' seeded bytes, written out from the record layout's tables
-// independently of the library's encoder.
+// The stores' seeded bytes, written out from the record and text layouts'
+// tables independently of the library's encoder.
 #pragma once
 
 #include <cstdint>
@@ -41,5 +41,24 @@ inline const RecordStore kUserRecords{"user", "MUR_CsMakeUserinfoFile", "UserInf
                                       UserRecord};
 inline const RecordStore kSectionRecords{"section", "MUR_CsMakeSectionFile", "SectionInfo.Data",
                                          "SectionInfo.ID", SectionRecord};
+
+inline std::string Seeded(const RecordStore& store, const std::string& name) { return Header() + store.record(name); }
+inline std::string SeededIndex(const RecordStore& store, const std::string& name) {
+  return Index(static_cast<std::uint32_t>(store.record(name).size()));
+}
+
+inline std::string UserLine(const std::string& name) { return "10000," + name + ",,1,1,0,,,,,\r\n"; }
+inline std::string SectionLine(const std::string& name) { return "10," + name + "\r\n"; }
+
+// One store of the text layout.
+struct TextStore {
+  const char* label;
+  const char* export_name;
+  const char* file;
+  std::string (*line)(const std::string& name);
+};
+
+inline const TextStore kUserText{"user", "MUR_ShMakeUserinfoFile", "user10", UserLine};
+inline const TextStore kSectionText{"section", "MUR_ShMakeSectionFile", "section10", SectionLine};
 
 }  // namespace murtest

@@ -67,6 +67,11 @@ RunResult Child::Wait() {
   return r;
 }
 
+void Child::Kill() {
+  ::TerminateProcess(process_.get(), 1);
+  ::WaitForSingleObject(process_.get(), 60000);
+}
+
 RunResult Run(const std::string& command_line) { return Child(command_line).Wait(); }
 
 }  // namespace murtest

@@ -16,10 +16,13 @@ struct RunResult {
 // A started program whose standard output and error are read from pipes.
 class Child {
  public:
-  // Starts `command_line` (the program path first, quoted as needed).
+  // Starts `command_line` (the program path first, quoted as needed). The
+  // child inherits every inheritable handle of this process.
   explicit Child(const std::string& command_line);
   // Reads its output to the end and waits for it to exit.
   RunResult Wait();
+  // Ends it at once, wherever it is, and waits until it has ended.
+  void Kill();
   unsigned long pid() const { return pid_; }
 
  private:

@@ -2,6 +2,8 @@
 
 #include "support/handles.h"
 
+#include <winioctl.h>
+
 #include <atomic>
 #include <stdexcept>
 
@@ -44,6 +46,36 @@ void WriteAll(const std::string& path, const std::string& bytes) {
   DWORD put = 0;
   const BOOL ok = ::WriteFile(h.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
   if (h.Close() != 0 || !ok || put != bytes.size()) throw std::runtime_error("short write " + path);
+}
+
+std::string ReadHead(const std::string& path, std::size_t n) {
+  const FileHandle h(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+  if (!h) throw std::runtime_error("cannot read " + path);
+  std::string bytes(n, '\0');
+  DWORD got = 0, total = 0;
+  while (total < n && ::ReadFile(h.get(), &bytes[total], static_cast<DWORD>(n - total), &got, nullptr) && got > 0)
+    total += got;
+  bytes.resize(total);
+  return bytes;
+}
+
+std::uint64_t SizeOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+    throw std::runtime_error("no attributes " + path);
+  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+void ExtendTo(const std::string& path, std::uint64_t size) {
+  const FileHandle h(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
+  if (!h) throw std::runtime_error("cannot open " + path);
+  DWORD ignored = 0;
+  ::DeviceIoControl(h.get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(size);
+  if (!::SetFilePointerEx(h.get(), at, nullptr, FILE_BEGIN) || !::SetEndOfFile(h.get()))
+    throw std::runtime_error("cannot extend " + path);
 }
 
 FILETIME LastWrite(const std::string& path) {

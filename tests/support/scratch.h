@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "support/handles.h"
@@ -30,6 +31,12 @@ bool FileExists(const std::string& path);
 std::string ReadAll(const std::string& path);
 void WriteAll(const std::string& path, const std::string& bytes);
 FILETIME LastWrite(const std::string& path);
+// The first `n` bytes (fewer when the file is shorter) and the whole size.
+std::string ReadHead(const std::string& path, std::size_t n);
+std::uint64_t SizeOf(const std::string& path);
+// Sets the file's end at `size`, marked sparse where the file system keeps
+// holes: what it held stays, and what it gains reads as zero bytes.
+void ExtendTo(const std::string& path, std::uint64_t size);
 // True when the file can be opened with no sharing at all, i.e. nobody,
 // the library included, still holds a handle to it.
 bool OpenableExclusively(const std::string& path);

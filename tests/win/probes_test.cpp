@@ -86,15 +86,13 @@ TEST(Probes, AbsentEmptyOrLockedFilesGiveTheFailureValue) {
   WriteAll(dir.path() + "\\TALVINORE.INI", "ACCESS_MODE 2");
   WriteAll(dir.path() + "\\version.txt", "Ver 1.2");
   {
-    // The probes open exclusively: a reader that shares everything still
-    // keeps them out.
+    // A reader that shares everything (a scanner, an indexer) does not keep
+    // the probes out.
     HeldFile a(dir.path() + "\\TALVINORE.INI", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
     HeldFile b(dir.path() + "\\version.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
-    EXPECT_EQ(0, AccessMode(Mur(), dir.path()));
-    EXPECT_EQ(-1, Version(Mur(), dir.path()));
+    EXPECT_EQ(2, AccessMode(Mur(), dir.path()));
+    EXPECT_EQ(12, Version(Mur(), dir.path()));
   }
-  EXPECT_EQ(2, AccessMode(Mur(), dir.path()));
-  EXPECT_EQ(12, Version(Mur(), dir.path()));
   // A null or empty directory reads the root of the current drive.
   EXPECT_EQ(0, AccessMode(Mur(), ""));
   EXPECT_EQ(-1, MUR_CALL(Mur(), MUR_GetVersion)(nullptr));
@@ -121,13 +119,49 @@ TEST(Probes, EmptyDirectoryReadsTheCurrentDrivesRoot) {
   }
 }
 
+// Files of any size are read in blocks, up to the text's end (its first zero
+// byte) or, for the version, the bytes that settle it: sparse files of 5 GiB
+// and of 4 GiB less one byte whose text ends early, and a key that lies
+// across two blocks of the read.
+TEST(Probes, FilesOfAnySize) {
+  struct Big {
+    const char* why;
+    std::uint64_t size;
+    std::string settings;
+    std::string version;
+  };
+  const std::string across_blocks = std::string(65536 - 5, ';');
+  const Big cases[] = {
+      {"5 GiB", 5ull << 30, "ACCESS_MODE 2\r\n", "Ver 1.2\r\n"},
+      {"4 GiB less one byte", 0xFFFFFFFFull, "ACCESS_MODE 1", "Ver 3.4"},
+      {"4 GiB", 4ull << 30, "x\r\nACCESS_MODE\t2", "x Ver\t5.6"},
+      {"key across two blocks", 0, across_blocks + "ACCESS_MODE 2", across_blocks + "xxxxVer 7.8"},
+  };
+  const int modes[] = {2, 1, 2, 2};
+  const int versions[] = {12, 34, 56, 78};
+  for (std::size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+    const Big& c = cases[i];
+    SCOPED_TRACE(c.why);
+    ScratchDir dir(false);
+    WriteAll(dir.path() + "\\TALVINORE.INI", c.settings);
+    WriteAll(dir.path() + "\\version.txt", c.version);
+    if (c.size != 0) {
+      ExtendTo(dir.path() + "\\TALVINORE.INI", c.size);
+      ExtendTo(dir.path() + "\\version.txt", c.size);
+      ASSERT_EQ(c.size, SizeOf(dir.path() + "\\version.txt"));
+    }
+    EXPECT_EQ(modes[i], AccessMode(Mur(), dir.path()));
+    EXPECT_EQ(versions[i], Version(Mur(), dir.path()));
+  }
+}
+
 class ProbeFaults : public SeamTest {};
 
-TEST_F(ProbeFaults, FailingSizeOrReadGivesTheFailureValueAndClosesTheFile) {
+TEST_F(ProbeFaults, FailingOpenReadOrCloseGivesTheFailureValueAndClosesTheFile) {
   ScratchDir dir(false);
   WriteAll(dir.path() + "\\TALVINORE.INI", "ACCESS_MODE 2");
   WriteAll(dir.path() + "\\version.txt", "Ver 1.2");
-  for (seam::Op op : {seam::kOpenFile, seam::kFileSize, seam::kReadFile, seam::kCloseHandle}) {
+  for (seam::Op op : {seam::kOpenFileForReading, seam::kReadFile, seam::kCloseHandle, seam::kAllocate}) {
     SCOPED_TRACE(op);
     Seam::Arm(op, 1, ERROR_READ_FAULT);
     EXPECT_EQ(0, AccessMode(MurSeam(), dir.path()));

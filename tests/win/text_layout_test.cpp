@@ -6,7 +6,6 @@
 
 #include "support/library.h"
 #include "support/scratch.h"
-#include "support/seam.h"
 
 namespace murtest {
 namespace {
@@ -119,30 +118,6 @@ TEST_P(TextLayout, TrailingBackslashStillSeeds) {
 
 INSTANTIATE_TEST_SUITE_P(Stores, TextLayout, ::testing::Values(&kUser, &kSection),
                          [](const auto& info) { return std::string(info.param->label); });
-
-class TextLayoutFaults : public SeamTest {};
-
-TEST_F(TextLayoutFaults, FailingOpenSizeWriteOrCloseGivesZeroAndClosesTheFile) {
-  struct Fault {
-    seam::Op op;
-    bool file_written;
-  };
-  for (const TextStore* store : {&kUser, &kSection}) {
-    for (const Fault f : {Fault{seam::kOpenFile, false}, Fault{seam::kFileSize, false},
-                          Fault{seam::kWriteFile, false}, Fault{seam::kCloseHandle, true}}) {
-      SCOPED_TRACE(std::string(store->label) + " op " + std::to_string(f.op));
-      ScratchDir dir;
-      Seam::Arm(f.op, 1, ERROR_DISK_FULL);
-      EXPECT_EQ(0, Seed(MurSeam(), *store, dir.path().c_str(), "abc"));
-      EXPECT_EQ(1, Seam::Calls(f.op));
-      EXPECT_EQ(0, Seam::LiveHandles());
-      if (FileExists(dir.data(store->file))) {
-        EXPECT_TRUE(OpenableExclusively(dir.data(store->file)));
-        EXPECT_EQ(f.file_written ? store->line("abc") : "", ReadAll(dir.data(store->file)));
-      }
-    }
-  }
-}
 
 }  // namespace
 }  // namespace murtest

@@ -26,12 +26,6 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
   return bytes;
 }
 
-std::string Join(const mur::store::Fields& fields) {
-  std::string all;
-  for (std::size_t i = 0; i < fields.size(); ++i) all += fields[i];
-  return all;
-}
-
 std::string Hex(const std::string& bytes) {
   std::string out;
   char b[4];
@@ -153,10 +147,9 @@ void InspectStore(const std::string& product_dir, StoreKind kind) {
 
   // The seeded form: exactly what a seeding with the decoded name writes.
   if (data && index && name) {
-    const mur::store::Fields header = mur::store::DataHeaderFields();
-    const std::string expected_data = Join(header) + Join(mur::store::FirstRecordFields(kind, *name));
-    const std::string expected_index =
-        Join(mur::store::IndexFields(mur::store::RecordLength(kind, name->size())));
+    const std::string expected_data(mur::store::DataFileSeed(kind, *name).view());
+    const std::string expected_index(
+        mur::store::IndexFileSeed(mur::store::RecordLength(kind, name->size())).view());
     if (*data != expected_data) problems.push_back(data_name + " differs from a seeded " + data_name);
     if (*index != expected_index)
       problems.push_back(index_name + " differs from the index of a seeded " + data_name);
