@@ -18,8 +18,9 @@ extern "C" {
 #endif
 
 /* Seed the record layout's user store (data\UserInfo.Data, data\UserInfo.ID)
- * under the product directory with its first user (1 to 20 bytes):
- * 1 seeded or already present, 0 failed. */
+ * under the product directory with its first user (1 to 20 bytes, the last
+ * character whole): 1 seeded or already present, 0 failed. A seeding that an
+ * earlier run left cut short is finished. */
 MUR_API int WINAPI MUR_CsMakeUserinfoFile(const char* product_dir, const char* user_name);
 /* The same for the section store (data\SectionInfo.Data, data\SectionInfo.ID). */
 MUR_API int WINAPI MUR_CsMakeSectionFile(const char* product_dir, const char* section_name);
