@@ -1,7 +1,7 @@
-// The access-mode probe on a 64 MiB settings file, against a bare loop of
-// ReadFile calls over the same file in the same process, in blocks of the
-// probe's own size (median of several runs), and the probe's peak memory
-// growth in a fresh process.
+// The access-mode probe on a 64 MiB settings file, against bare loops of
+// ReadFile calls over the same file in the same process (a 64 KiB buffer,
+// the reference, and the probe's own 256 KiB block), and the probe's peak
+// memory growth in a fresh process.
 //   probe_bench time DIR     ratio of MUR_GetAccessMode to CreateFile + a ReadFile loop
 //   probe_bench memory DIR   peak memory growth of one MUR_GetAccessMode
 #include <windows.h>
@@ -63,7 +63,7 @@ std::size_t BareRead(const std::string& path, DWORD block) {
   return total;
 }
 
-SIZE_T PeakPrivate() {
+SIZE_T PeakWorkingSet() {
   PROCESS_MEMORY_COUNTERS pmc{};
   pmc.cb = sizeof pmc;
   ::GetProcessMemoryInfo(::GetCurrentProcess(), &pmc, sizeof pmc);
@@ -85,9 +85,9 @@ int main(int argc, char** argv) {
   const std::string path = dir + "\\TALVINORE.INI";
   if (mode == "memory") {
     if (!WriteSettings(path)) return 2;
-    const SIZE_T before = PeakPrivate();
+    const SIZE_T before = PeakWorkingSet();
     const int mode_read = probe(dir.c_str());
-    const SIZE_T growth = PeakPrivate() - before;
+    const SIZE_T growth = PeakWorkingSet() - before;
     std::printf("  peak working set growth of one probe: %.2f MiB for a %.0f MiB file "
                 "(limit 1 MiB); access mode %d\n",
                 growth / 1048576.0, kSize / 1048576.0, mode_read);

@@ -30,8 +30,8 @@ enum class FileMode {
   // layout).
   kAppendDenyWrite,
   // Read only, must exist; others may read, write and delete meanwhile, so
-  // only an opener that shares nothing keeps it out (deciding what a store
-  // holds, the probes).
+  // only an opener that does not share reading keeps it out (deciding what a
+  // store holds, the probes).
   kReadShared,
 };
 

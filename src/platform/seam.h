@@ -22,8 +22,8 @@ enum Op : int {
   kWriteFile,
   kReadFile,
   kCloseHandle,    // the close of a file's or a directory's handle
-  kWaitForOpener,  // one wait before an open or a read that another opener refused is tried again;
-                   // an armed wait is not made, and the refusal stands
+  kWaitForOpener,  // one wait before an open, a read or a write that another opener refused is
+                   // tried again; an armed wait is not made, and the refusal stands
   // Directory tree removal (platform/directory.h).
   kFullPath = 10,          // FullPath
   kOpenDirectoryPath,      // OpenDirectoryForListing, the one open by path

@@ -23,13 +23,19 @@ std::atomic<unsigned long> g_delay_ms{0};
 std::atomic<int> g_pause_op{0};
 std::atomic<long> g_pause_nth{0};
 std::atomic<HANDLE> g_pause_reached{nullptr};
+std::atomic<HANDLE> g_pause_release{nullptr};
 
 bool Trip(Op op, unsigned long* error) {
   if (g_delay_op.load() == op) ::Sleep(g_delay_ms.load());
   const long n = ++g_calls[op];
   if (g_pause_op.load() == op && g_pause_nth.load() == n) {
+    const HANDLE release = g_pause_release.load();
     ::SetEvent(g_pause_reached.load());
-    for (;;) ::Sleep(INFINITE);
+    if (release) {
+      ::WaitForSingleObject(release, INFINITE);
+    } else {
+      for (;;) ::Sleep(INFINITE);
+    }
   }
   if (g_armed_op.load() != op || g_armed_nth.load() != n) return false;
   *error = g_armed_error.load();
@@ -112,11 +118,12 @@ void WINAPI MURSeam_Arm(int op, int nth, DWORD error) {
   g_armed_op = op;
 }
 
-// Disarms, ends every delay and resets every call counter.
+// Disarms, ends every delay and pause, and resets every call counter.
 void WINAPI MURSeam_Reset() {
   ResetCounts();
   g_delay_op = 0;
   g_delay_ms = 0;
+  g_pause_op = 0;
 }
 
 // Every call of `op` waits `milliseconds` first; 0 ends the waiting.
@@ -127,11 +134,13 @@ void WINAPI MURSeam_Delay(int op, DWORD milliseconds) {
 }
 
 // Call number `nth` of `op` (counted as Arm counts) signals the event
-// `reached` and never returns: the process stays there, before that call is
-// made, until it is ended from outside.
-void WINAPI MURSeam_PauseForever(int op, int nth, HANDLE reached) {
+// `reached` and waits, before that call is made, until the event `release`
+// is signalled; with no `release` it never goes on, and the process stays
+// there until it is ended from outside. Reset ends the pausing of later calls.
+void WINAPI MURSeam_Pause(int op, int nth, HANDLE reached, HANDLE release) {
   if (!Valid(op) || !reached) return;
   g_pause_reached = reached;
+  g_pause_release = release;
   g_pause_nth = nth;
   g_pause_op = op;
 }

@@ -14,8 +14,8 @@ namespace mur::probes {
 // file's size.
 inline constexpr std::size_t kReadBlockSize = 256 * 1024;
 
-// Opens `path` for reading, sharing it with every other opener but one that
-// shares nothing, and hands its bytes from the start to scan.Feed() in
+// Opens `path` for reading, sharing reading, writing and deletion (so only an
+// opener that does not share reading keeps it out), and hands its bytes from the start to scan.Feed() in
 // blocks of up to kReadBlockSize, until Feed() answers false or the file
 // ends. ERROR_SUCCESS when at least one byte was read and every read that
 // the scan needed succeeded; ERROR_HANDLE_EOF when the file is empty;

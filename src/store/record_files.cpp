@@ -123,6 +123,14 @@ DataStepResult SeedSectionDataFile(const wchar_t* path, std::string_view name, O
 int SeedIndexFile(const wchar_t* path, std::uint32_t record_length, OpenerPatience* patience) {
   if (!path[0] || record_length == 0) return 0;
   const SeedBytes seed = IndexFileSeed(record_length);
+  // A short index that begins like an entry, but for a record of another
+  // length (an earlier version gave a missing index the length 1), is a cut
+  // entry that this call cannot finish: it stays, and the store is not whole.
+  Look index;
+  if (LookAt(path, seed.view().size(), patience, &index) != ERROR_SUCCESS) return 0;
+  if (index.Of(seed.view()) == FileState::kContent && index.size < kIndexFileSize &&
+      MayBeCutIndex(index.bytes()))
+    return 0;
   return SeedRecordFile(path, seed.view(), patience) == SeedOutcome::kFailed ? 0 : 1;
 }
 

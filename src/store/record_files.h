@@ -29,7 +29,9 @@ DataStepResult SeedSectionDataFile(const wchar_t* path, std::string_view name,
                                    platform::OpenerPatience* patience);
 
 // Seed-if-empty of one index file with the entry of a first record of
-// `record_length` bytes. Returns 1 (seeded or already present) or 0.
+// `record_length` bytes, finishing one cut short. Returns 1 (seeded or
+// already present) or 0; 0 also for a short index that begins like an entry
+// for a record of another length, which stays as it is.
 int SeedIndexFile(const wchar_t* path, std::uint32_t record_length, platform::OpenerPatience* patience);
 
 // Seed-if-empty of one store file with `seed`, finishing a seeding that was

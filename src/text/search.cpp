@@ -173,7 +173,7 @@ std::size_t FindFirstFrom(std::string_view text, std::string_view key, const Lea
 }  // namespace
 
 BlockSearch::BlockSearch(std::string_view key, const LeadBytes& leads)
-    : key_(key.data(), key.size() <= kMaxKey ? key.size() : kMaxKey), leads_(&leads) {}
+    : key_(key.size() <= kMaxKey ? key : std::string_view()), leads_(&leads) {}
 
 // An occurrence that begins in the carried bytes and ends in `block`.
 // Only one can: the key does not overlap itself, and any occurrence ends
@@ -255,13 +255,36 @@ std::size_t FindBytes(std::string_view text, std::string_view key, std::size_t f
   return FindBytesScalar(text.data(), n, key.data(), m, from);
 }
 
-std::size_t FindZeroOr(std::string_view text, char c, std::size_t from) {
-  if (from >= text.size()) return kNotFound;
+bool PathAvailable(SearchPath path) {
+  switch (path) {
+    case SearchPath::kScalar:
+      return true;
 #ifdef MUR_HAVE_SSE2_PATH
-  if (HaveAvx2()) return FindZeroOrAvx2(text.data(), text.size(), c, from);
-  if (HaveSse2()) return FindZeroOrSse2(text.data(), text.size(), c, from);
+    case SearchPath::kSse2:
+      return HaveSse2();
+    case SearchPath::kAvx2:
+      return HaveAvx2();
+#endif
+    default:
+      return false;
+  }
+}
+
+std::size_t FindZeroOrBy(SearchPath path, std::string_view text, char c, std::size_t from) {
+  if (from >= text.size() || !PathAvailable(path)) return kNotFound;
+#ifdef MUR_HAVE_SSE2_PATH
+  if (path == SearchPath::kAvx2) return FindZeroOrAvx2(text.data(), text.size(), c, from);
+  if (path == SearchPath::kSse2) return FindZeroOrSse2(text.data(), text.size(), c, from);
 #endif
   return FindZeroOrScalar(text.data(), text.size(), c, from);
+}
+
+std::size_t FindZeroOr(std::string_view text, char c, std::size_t from) {
+#ifdef MUR_HAVE_SSE2_PATH
+  if (HaveAvx2()) return FindZeroOrBy(SearchPath::kAvx2, text, c, from);
+  if (HaveSse2()) return FindZeroOrBy(SearchPath::kSse2, text, c, from);
+#endif
+  return FindZeroOrBy(SearchPath::kScalar, text, c, from);
 }
 
 std::string_view UntilZero(std::string_view bytes) {

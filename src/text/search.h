@@ -16,8 +16,17 @@ inline constexpr std::size_t kNotFound = std::string_view::npos;
 std::size_t FindBytes(std::string_view text, std::string_view key, std::size_t from = 0);
 
 // The first position at or after `from` that holds a zero byte or the byte
-// `c`; kNotFound when there is none.
+// `c`; kNotFound when there is none. It looks by the fastest path that the
+// processor and the system allow.
 std::size_t FindZeroOr(std::string_view text, char c, std::size_t from = 0);
+
+// The paths FindZeroOr can take: a byte at a time, and 16 or 32 bytes at a
+// time where the processor has SSE2 or AVX2 (and the system saves the AVX2
+// registers). FindZeroOrBy looks by the one named, and finds nothing where
+// it is not available.
+enum class SearchPath { kScalar, kSse2, kAvx2 };
+bool PathAvailable(SearchPath path);
+std::size_t FindZeroOrBy(SearchPath path, std::string_view text, char c, std::size_t from = 0);
 
 // The text as the searches see it: up to its first zero byte.
 std::string_view UntilZero(std::string_view bytes);
@@ -42,7 +51,8 @@ class BlockSearch {
  public:
   static constexpr std::size_t kMaxKey = 16;
 
-  // `key` (1 to kMaxKey bytes) and `leads` must outlive the search.
+  // `key` (1 to kMaxKey bytes; a longer one is never found) and `leads` must
+  // outlive the search.
   BlockSearch(std::string_view key, const LeadBytes& leads);
 
   // Take the next block: the offset in it just past the last occurrence that

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 
 #include "maintenance/quoting.h"
@@ -166,27 +167,32 @@ TEST(TextRules, SearchFindsOnlyCharacterStarts) {
 
 TEST(TextRules, ZeroOrByteAtEveryPlaceOfLongTexts) {
   // The first zero byte or byte c, wherever the vector paths' strides put it,
-  // against a byte-by-byte look.
-  for (const std::size_t size : {1u, 15u, 16u, 31u, 33u, 64u, 127u, 128u, 129u, 300u}) {
-    for (std::size_t at = 0; at <= size; ++at) {
-      for (const char planted : {'\0', 'A'}) {
-        std::string text(size, '.');
-        if (at < size) text[at] = planted;
-        for (std::size_t from : {std::size_t{0}, at / 2, at}) {
-          std::size_t want = mur::text::kNotFound;
-          for (std::size_t i = from; i < size; ++i)
-            if (text[i] == '\0' || text[i] == 'A') {
-              want = i;
-              break;
-            }
-          EXPECT_EQ(want, mur::text::FindZeroOr(text, 'A', from)) << size << " " << at << " " << from;
+  // against a byte-by-byte look, by every path this processor allows.
+  using mur::text::SearchPath;
+  for (const SearchPath path : {SearchPath::kScalar, SearchPath::kSse2, SearchPath::kAvx2}) {
+    if (!mur::text::PathAvailable(path)) {
+      std::printf("search path %d: not on this processor\n", static_cast<int>(path));
+      continue;
+    }
+    SCOPED_TRACE(static_cast<int>(path));
+    for (const std::size_t size : {1u, 15u, 16u, 31u, 33u, 64u, 127u, 128u, 129u, 300u}) {
+      for (std::size_t at = 0; at <= size; ++at) {
+        for (const char planted : {'\0', 'A'}) {
+          std::string text(size, '.');
+          if (at < size) text[at] = planted;
+          for (std::size_t from : {std::size_t{0}, at / 2, at}) {
+            std::size_t want = mur::text::kNotFound;
+            for (std::size_t i = from; i < size && want == mur::text::kNotFound; ++i)
+              if (text[i] == '\0' || text[i] == 'A') want = i;
+            EXPECT_EQ(want, mur::text::FindZeroOrBy(path, text, 'A', from)) << size << " " << at << " " << from;
+          }
         }
       }
     }
+    // A byte above 0x7F is neither, whatever its value after the XOR.
+    EXPECT_EQ(mur::text::kNotFound, mur::text::FindZeroOrBy(path, std::string(200, '\xC1'), 'A'));
+    EXPECT_EQ(mur::text::kNotFound, mur::text::FindZeroOrBy(path, std::string(200, '\x81'), '\x01'));
   }
-  // A byte above 0x7F is neither, whatever its value after the XOR.
-  EXPECT_EQ(mur::text::kNotFound, mur::text::FindZeroOr(std::string(200, '\xC1'), 'A'));
-  EXPECT_EQ(mur::text::kNotFound, mur::text::FindZeroOr(std::string(200, '\x81'), '\x01'));
 }
 
 }  // namespace

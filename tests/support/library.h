@@ -22,7 +22,7 @@ using SeamDelayFn = void(WINAPI*)(int, DWORD);
 using SeamResetFn = void(WINAPI*)();
 using SeamCountFn = int(WINAPI*)(int);
 using SeamLiveFn = int(WINAPI*)();
-using SeamPauseFn = void(WINAPI*)(int, int, HANDLE);
+using SeamPauseFn = void(WINAPI*)(int, int, HANDLE, HANDLE);
 
 class Library {
  public:

@@ -21,6 +21,10 @@ struct Seam {
   static void Reset() { MurSeam().Get<SeamResetFn>("MURSeam_Reset")(); }
   static int Calls(seam::Op op) { return MurSeam().Get<SeamCountFn>("MURSeam_Calls")(op); }
   static int LiveHandles() { return MurSeam().Get<SeamLiveFn>("MURSeam_LiveHandles")(); }
+  // Call `nth` of `op` signals `reached`, then waits for `release` first.
+  static void Pause(seam::Op op, int nth, HANDLE reached, HANDLE release) {
+    MurSeam().Get<SeamPauseFn>("MURSeam_Pause")(op, nth, reached, release);
+  }
 };
 
 // Resets the seam before and after each test.

@@ -29,14 +29,14 @@ int main(int argc, char** argv) {
   auto proc = [&](const char* name) {
     return dll ? reinterpret_cast<void*>(::GetProcAddress(dll.get(), name)) : nullptr;
   };
-  auto pause = reinterpret_cast<murtest::SeamPauseFn>(proc("MURSeam_PauseForever"));
+  auto pause = reinterpret_cast<murtest::SeamPauseFn>(proc("MURSeam_Pause"));
   auto seed = reinterpret_cast<decltype(&MUR_CsMakeUserinfoFile)>(proc(argv[2]));
   const murtest::Handle reached(::OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[7]));
   if (!pause || !seed || !reached) {
     std::fprintf(stderr, "seam_worker: cannot set up (%lu)\n", ::GetLastError());
     return 2;
   }
-  pause(std::atoi(argv[5]), std::atoi(argv[6]), reached.get());
+  pause(std::atoi(argv[5]), std::atoi(argv[6]), reached.get(), nullptr);
   std::printf("%d\n", seed(argv[3], argv[4]));
   return 0;
 }

@@ -22,8 +22,9 @@ const seam::Op kOps[] = {seam::kOpenFileForWriting, seam::kOpenFileForReading, s
                          seam::kWriteFile,          seam::kReadFile,           seam::kCloseHandle,
                          seam::kWaitForOpener,      seam::kAllocate};
 
-// A settings or version file read in several blocks, the key in the last.
-std::string Long(const std::string& tail) { return std::string(150000, ';') + "\r\n" + tail; }
+// A settings or version file that the probes read in several blocks (of
+// 256 KiB), the key in the last.
+std::string Long(const std::string& tail) { return std::string(600000, ';') + "\r\n" + tail; }
 
 struct State {
   const char* label;

@@ -32,10 +32,25 @@ struct Target {
   Files whole;  // for the name "abc"
 };
 
-int Call(const Library& lib, const Target& t, const std::string& dir) {
-  if (t.seeds) return lib.Get<SeedFn>(t.export_name)(dir.c_str(), "abc");
-  return lib.Get<decltype(&MUR_GetVersion)>(t.export_name)(dir.c_str());
+// The export of `lib` that `t` names, resolved before any thread starts (a
+// missing export throws, which a thread must never see).
+struct Bound {
+  SeedFn seed = nullptr;
+  decltype(&MUR_GetVersion) probe = nullptr;
+  int operator()(const std::string& dir) const { return seed ? seed(dir.c_str(), "abc") : probe(dir.c_str()); }
+};
+
+Bound Bind(const Library& lib, const Target& t) {
+  Bound b;
+  if (t.seeds) {
+    b.seed = lib.Get<SeedFn>(t.export_name);
+  } else {
+    b.probe = lib.Get<decltype(&MUR_GetVersion)>(t.export_name);
+  }
+  return b;
 }
+
+int Call(const Library& lib, const Target& t, const std::string& dir) { return Bind(lib, t)(dir); }
 
 std::vector<Target> Targets() {
   std::vector<Target> targets;
@@ -112,14 +127,16 @@ TEST_F(OtherOpenersSeam, AnExclusiveHolderForAMomentIsWaitedFor) {
       Seam::Reset();
       auto holder = std::make_unique<HeldFile>(At(dir, t.whole[0].first), GENERIC_READ | GENERIC_WRITE, 0);
       ASSERT_TRUE(holder->ok());
+      const Bound call = Bind(MurSeam(), t);
+      const SeamCountFn calls = MurSeam().Get<SeamCountFn>("MURSeam_Calls");
       const DWORD held_at = ::GetTickCount();
       bool waited = false;
       Background release([&] {
-        waited = WaitUntil([] { return Seam::Calls(seam::kWaitForOpener) >= 1; });
+        waited = WaitUntil([&] { return calls(seam::kWaitForOpener) >= 1; });
         while (::GetTickCount() - held_at < 300) ::Sleep(10);
         holder.reset();
       });
-      const int result = Call(MurSeam(), t, dir.path());
+      const int result = call(dir.path());
       release.Join();
       EXPECT_TRUE(waited) << "the call never waited for the holder";
       EXPECT_EQ(t.result, result);
@@ -177,11 +194,12 @@ TEST(OtherOpeners, TwoSeedersRacingBothSucceed) {
       const Handle go(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
       ASSERT_TRUE(go);
       int results[2] = {-1, -1};
+      const SeedFn seed = Mur().Get<SeedFn>(t.export_name);
       {
         auto seeder = [&](int i) {
           return [&, i] {
             ::WaitForSingleObject(go.get(), 10000);
-            results[i] = Mur().Get<SeedFn>(t.export_name)(dir.path().c_str(), names[i].c_str());
+            results[i] = seed(dir.path().c_str(), names[i].c_str());
           };
         };
         Background a(seeder(0)), b(seeder(1));
@@ -203,27 +221,40 @@ TEST(OtherOpeners, TwoSeedersRacingBothSucceed) {
 // A program that the host starts while a call holds its files, inheriting
 // every inheritable handle of the host's, keeps none of the library's: once
 // the call has returned, the files can be taken exclusively while that
-// program still runs.
+// program still runs. The call is held (by the seam) at its first write, with
+// the file open for writing, until the program has started.
 TEST_F(OtherOpenersSeam, AProgramStartedDuringACallKeepsNoHandleOfIt) {
   for (const Target& t : Targets()) {
     if (!t.seeds) continue;
     SCOPED_TRACE(t.label);
     ScratchDir dir;
-    Seam::Delay(seam::kWriteFile, 300);
+    const Handle reached(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    const Handle release(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(reached && release);
+    Seam::Reset();
+    Seam::Pause(seam::kWriteFile, 1, reached.get(), release.get());
+    const Bound call = Bind(MurSeam(), t);
     int result = -1;
-    Background call([&] { result = Call(MurSeam(), t, dir.path()); });
-    // The first file is open for writing once it exists: start the program then.
-    ASSERT_TRUE(WaitUntil([&] { return FileExists(At(dir, t.whole[0].first)); }));
+    Background running([&] { result = call(dir.path()); });
+    // Let the call go on, on every way out, before it is joined.
+    const struct LetGo {
+      HANDLE event;
+      ~LetGo() { ::SetEvent(event); }
+    } let_go{release.get()};
+    const bool at_write = ::WaitForSingleObject(reached.get(), 20000) == WAIT_OBJECT_0;
     const std::string event_name = "murinherit_" + std::to_string(::GetCurrentProcessId());
     const Handle finish(::CreateEventA(nullptr, TRUE, FALSE, event_name.c_str()));
-    ASSERT_TRUE(finish);
-    Child child(Quote(BinDir() + "\\seam_worker.exe") + " wait " + event_name);
-    call.Join();
-    Seam::Delay(seam::kWriteFile, 0);
+    std::unique_ptr<Child> child;
+    if (at_write && finish)
+      child = std::make_unique<Child>(Quote(BinDir() + "\\seam_worker.exe") + " wait " + event_name);
+    ::SetEvent(release.get());
+    running.Join();
+    ASSERT_TRUE(at_write) << "the call never reached its write";
+    ASSERT_TRUE(child);
     EXPECT_EQ(1, result);
     for (const auto& [file, bytes] : t.whole) EXPECT_TRUE(OpenableExclusively(At(dir, file))) << file;
     ::SetEvent(finish.get());
-    EXPECT_EQ(0u, child.Wait().exit_code);
+    EXPECT_EQ(0u, child->Wait().exit_code);
     ExpectWhole(dir, t);
   }
 }

@@ -93,6 +93,9 @@ TEST(ResilientStores, OnlyABeginningOfThisSeedIsFinished) {
         {"an index longer than an entry stays", other, SeededIndex(*store, "abc") + "x", 1, other,
          SeededIndex(*store, "abc") + "x"},
         {"a cut index of an unreadable store stays, not reported whole", "\x02", Le(1, 4), 0, "\x02", Le(1, 4)},
+        {"a cut entry for a record of another length stays, not reported whole", other,
+         Index(1).substr(0, 13), 0, other, Index(1).substr(0, 13)},
+        {"the same, cut inside the length", other, Index(1).substr(0, 10), 0, other, Index(1).substr(0, 10)},
     };
     for (const Case& c : cases) {
       SCOPED_TRACE(c.why);
