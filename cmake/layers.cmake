@@ -17,9 +17,13 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
 endif()
 # A 32-bit Windows host calls with the stack aligned to 4 bytes only: a
 # function that keeps 16-byte values on the stack (the SSE2 search) aligns
-# its own frame.
+# its own frame. Nothing there unwinds through the library's frames (it
+# throws nothing, and 32-bit structured exception handling walks its own
+# chain, not unwind tables), so it carries none. The 64-bit library keeps its
+# .pdata/.xdata: 64-bit Windows needs them to unwind any frame that is not a
+# leaf, when an exception of the host's passes through.
 if(CMAKE_SYSTEM_NAME STREQUAL "Windows" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
-  list(APPEND MUR_LIBRARY_FLAGS -mincoming-stack-boundary=2)
+  list(APPEND MUR_LIBRARY_FLAGS -mincoming-stack-boundary=2 -fno-asynchronous-unwind-tables -fno-unwind-tables)
 endif()
 
 function(mur_layer name)
@@ -72,5 +76,5 @@ mur_layer(maintenance
   WINDOWS src/maintenance/copy_key_tree.cpp src/maintenance/remove_tree.cpp
   USES text WINDOWS_USES platform)
 mur_layer(exports
-  WINDOWS src/exports/exports.cpp
+  WINDOWS src/exports/exports.cpp src/exports/dll_entry.cpp
   USES store probes maintenance platform text)

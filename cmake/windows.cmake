@@ -18,14 +18,16 @@ endforeach()
 target_include_directories(mur_exports PUBLIC ${CMAKE_SOURCE_DIR}/include)
 target_link_libraries(mur_platform PUBLIC advapi32 ntdll)
 
-# The shipped library: exactly the exports of MUR.def, undecorated.
-add_library(MUR SHARED src/exports/MUR.def src/resources/MUR.rc)
+include(cmake/exports.cmake)
+
+# The shipped library: exactly the exports of the export table, undecorated.
+add_library(MUR SHARED ${CMAKE_BINARY_DIR}/MUR.def src/resources/MUR.rc)
 # The test twin: the same layers and the fault seam's controls, which it
 # exports too.
-file(READ src/exports/MUR.def MUR_DEF_TEXT)
+file(READ ${CMAKE_BINARY_DIR}/MUR.def MUR_DEF_TEXT)
 string(REPLACE "LIBRARY MUR.dll" "LIBRARY MUR_seam.dll" MUR_SEAM_DEF_TEXT "${MUR_DEF_TEXT}")
 string(APPEND MUR_SEAM_DEF_TEXT "  MURSeam_Arm\n  MURSeam_Delay\n  MURSeam_Reset\n  MURSeam_Calls\n  MURSeam_LiveHandles\n  MURSeam_Pause\n")
-file(WRITE ${CMAKE_BINARY_DIR}/MUR_seam.def "${MUR_SEAM_DEF_TEXT}")
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/MUR_seam.def CONTENT "${MUR_SEAM_DEF_TEXT}" @ONLY)
 add_library(MUR_seam SHARED src/platform/seam_controls.cpp ${CMAKE_BINARY_DIR}/MUR_seam.def
   src/resources/MUR.rc)
 target_compile_definitions(MUR_seam PRIVATE ${MUR_XP_DEFINITIONS})
@@ -38,9 +40,19 @@ foreach(dll MUR MUR_seam)
   set_target_properties(${dll} PROPERTIES PREFIX "" IMPORT_PREFIX "lib")
   # Only what the exports reach is kept; the link map shows what came from
   # which library (static.dll_size reads it).
+  # No time stamp in the headers: two builds of one commit give the same bytes.
   target_link_options(${dll} PRIVATE ${MUR_STATIC_LINK} -s -Wl,--kill-at -Wl,--enable-stdcall-fixup
-    -Wl,--gc-sections -Wl,-Map,${CMAKE_BINARY_DIR}/${dll}.map)
+    -Wl,--gc-sections -Wl,--no-insert-timestamp -Wl,-Map,${CMAKE_BINARY_DIR}/${dll}.map)
 endforeach()
+# The shipped library starts at its own entry point, without the C
+# run-time's startup code (src/exports/dll_entry.cpp says why), which also
+# leaves out that code's unwind tables.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(MUR_ENTRY _MurDllEntry@12)
+else()
+  set(MUR_ENTRY MurDllEntry)
+endif()
+target_link_options(MUR PRIVATE -nostartfiles -Wl,--entry,${MUR_ENTRY})
 # The public header ships beside the library it declares.
 add_custom_command(TARGET MUR POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/include/mur.h $<TARGET_FILE_DIR:MUR>/mur.h)
@@ -50,7 +62,8 @@ add_executable(murhost
   tools/murhost/murhost.cpp
   tools/murhost/inspect.cpp
 )
-target_include_directories(murhost PRIVATE ${CMAKE_SOURCE_DIR}/tools ${CMAKE_SOURCE_DIR}/include)
+target_include_directories(murhost PRIVATE ${CMAKE_SOURCE_DIR}/tools ${CMAKE_SOURCE_DIR}/include
+  ${CMAKE_BINARY_DIR}/generated)
 target_compile_definitions(murhost PRIVATE ${MUR_XP_DEFINITIONS})
 target_link_libraries(murhost PRIVATE user32 mur_store)
 target_link_options(murhost PRIVATE ${MUR_STATIC_LINK} -Wl,-Map,${CMAKE_BINARY_DIR}/murhost.map)

@@ -53,7 +53,16 @@ set_target_properties(mur_win_tests PROPERTIES CROSSCOMPILING_EMULATOR ${CMAKE_B
 
 # Static checks of the built DLLs: run on every build, Wine or not.
 add_test(NAME static.dll_tables
-  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_dll_tables.sh ${MUR_OBJDUMP} $<TARGET_FILE:MUR>)
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_dll_tables.sh ${MUR_OBJDUMP} ${MUR_EXPORT_TABLE} $<TARGET_FILE:MUR>)
+# The public header and the example installer declare exactly the table's
+# exports, with its argument and result types, in its order.
+add_test(NAME static.declarations
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_declarations.sh ${MUR_EXPORT_TABLE}
+          ${CMAKE_SOURCE_DIR}/include/mur.h ${CMAKE_SOURCE_DIR}/examples/nsis/mur-example.nsi)
+add_test(NAME static.declarations_faults
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_declarations_faults.sh ${MUR_EXPORT_TABLE}
+          ${CMAKE_SOURCE_DIR}/include/mur.h ${CMAKE_SOURCE_DIR}/examples/nsis/mur-example.nsi)
+set_tests_properties(static.declarations static.declarations_faults PROPERTIES LABELS static)
 set_tests_properties(static.dll_tables PROPERTIES LABELS static)
 add_test(NAME static.dll_resources
   COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_dll_resources.sh $<TARGET_FILE:MUR>)
@@ -71,12 +80,19 @@ add_test(NAME static.dll_size_faults
 set_tests_properties(static.dll_size PROPERTIES LABELS static)
 set_tests_properties(static.dll_size_faults PROPERTIES LABELS static
   PASS_REGULAR_EXPRESSION "is too large: [0-9]+ bytes, limit ${MUR_DLL_SIZE_LIMIT}.*links run-time members.*libstdc[+][+][.]a")
-# The calling contract from the DLL's own bytes: names against MUR.def, a base
+# The calling contract from the DLL's own bytes: names against the .def made
+# from the export table, a base
 # relocation table, and (32-bit) each export popping exactly its arguments.
 add_test(NAME static.dll_abi
-  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_dll_abi.sh ${MUR_OBJDUMP} ${CMAKE_SOURCE_DIR}/src/exports/MUR.def
-          ${CMAKE_SOURCE_DIR}/tests/abi/MUR.args $<TARGET_FILE:MUR>)
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_dll_abi.sh ${MUR_OBJDUMP} ${CMAKE_BINARY_DIR}/MUR.def
+          ${CMAKE_BINARY_DIR}/MUR.args $<TARGET_FILE:MUR>)
 set_tests_properties(static.dll_abi PROPERTIES LABELS static)
+# Two builds of one commit, in different folders at different times, give the
+# same bytes.
+add_test(NAME static.dll_reproducible
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_reproducible.sh ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}
+          ${CMAKE_TOOLCHAIN_FILE})
+set_tests_properties(static.dll_reproducible PROPERTIES LABELS static TIMEOUT 600)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   # The same check on a library with planted faults: it must find each one.
   set(MUR_FAULTY_DLL ${CMAKE_BINARY_DIR}/abi/faulty.dll)

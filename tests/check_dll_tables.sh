@@ -1,19 +1,11 @@
 #!/bin/sh
-# check_dll_tables.sh OBJDUMP DLL: the built library's export table holds
-# exactly the implemented exports, undecorated, and its import table names only
-# libraries that every Windows has.
+# check_dll_tables.sh OBJDUMP TABLE DLL: the built library's export table holds
+# exactly the exports of the export table (TABLE), undecorated, and its import
+# table names only libraries that every Windows has.
 export LC_ALL=C
-objdump=$1; dll=$2
-expected_exports="MUR_CheckDoubleQuotation
-MUR_CopyRegistarInfo
-MUR_CsMakeSectionFile
-MUR_CsMakeUserinfoFile
-MUR_GetAccessMode
-MUR_GetVersion
-MUR_RemoveFiles
-MUR_ShMakeSectionFile
-MUR_ShMakeUserinfoFile"
-allowed_imports="ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL NTDLL.DLL USER32.DLL"
+objdump=$1; table=$2; dll=$3
+expected_exports=$(awk '!/^#/ && NF { print $1 }' "$table" | sort)
+allowed_imports="ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL NTDLL.DLL"
 # Functions newer than Windows XP that a runtime may pull in unnoticed.
 post_xp="GetTickCount64 InitializeConditionVariable SleepConditionVariableCS WakeConditionVariable
 WakeAllConditionVariable InitializeSRWLock AcquireSRWLockExclusive AcquireSRWLockShared

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
 #include <immintrin.h>
 #define MUR_HAVE_SSE2_PATH 1
 #endif
@@ -105,35 +106,49 @@ __attribute__((target("avx2"))) std::size_t FindZeroOrAvx2(const char* s, std::s
   return found != kNotFound ? found : FindZeroOrSse2(s, n, c, i);
 }
 
+// What the processor offers the searches, asked once with CPUID (a second
+// thread that asks at the same time stores the same answer): bit 0 SSE2,
+// bit 1 AVX2 that the system saves the registers of (CPUID says it may use
+// XSAVE, and XCR0 holds the SSE and AVX states).
+enum : int { kSse2 = 1, kAvx2 = 2 };
+
+int AskProcessor() {
+  int features = 0;
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  if (!__get_cpuid(1, &a, &b, &c, &d)) return features;
+  if (d & bit_SSE2) features |= kSse2;
+  const bool os_saves_avx = (c & bit_OSXSAVE) && (c & bit_AVX) && [] {
+    unsigned low = 0, high = 0;
+    __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    return (low & 6) == 6;
+  }();
+  if (os_saves_avx && __get_cpuid_max(0, nullptr) >= 7) {
+    __cpuid_count(7, 0, a, b, c, d);
+    if (b & bit_AVX2) features |= kAvx2;
+  }
+  return features;
+}
+
+int ProcessorFeatures() {
+  static std::atomic<int> features{-1};
+  int answer = features.load(std::memory_order_relaxed);
+  if (answer < 0) {
+    answer = AskProcessor();
+    features.store(answer, std::memory_order_relaxed);
+  }
+  return answer;
+}
+
+// 32-bit builds also run on processors without SSE2.
 bool HaveSse2() {
 #if defined(__SSE2__)
   return true;
 #else
-  // 32-bit builds also run on processors without SSE2. Asked once; a second
-  // thread that asks at the same time stores the same answer.
-  static std::atomic<int> have{-1};
-  int answer = have.load(std::memory_order_relaxed);
-  if (answer < 0) {
-    __builtin_cpu_init();
-    answer = __builtin_cpu_supports("sse2") != 0;
-    have.store(answer, std::memory_order_relaxed);
-  }
-  return answer != 0;
+  return (ProcessorFeatures() & kSse2) != 0;
 #endif
 }
 
-// Whether AVX2 can be used: the processor has it and the system saves its
-// registers (the run-time's check asks both). Asked once.
-bool HaveAvx2() {
-  static std::atomic<int> have{-1};
-  int answer = have.load(std::memory_order_relaxed);
-  if (answer < 0) {
-    __builtin_cpu_init();
-    answer = __builtin_cpu_supports("avx2") != 0;
-    have.store(answer, std::memory_order_relaxed);
-  }
-  return answer != 0;
-}
+bool HaveAvx2() { return (ProcessorFeatures() & kAvx2) != 0; }
 #endif
 
 // Whether `p` starts a character, given `known`, a boundary at or before p

@@ -1,7 +1,7 @@
 // murhost: calls MUR.dll the way a setup script's host does, by export name.
 //
 //   murhost [--dll PATH] EXPORT [ARG...]   call an export, print its result
-//   murhost [--dll PATH] inspect DIR       decode the record-layout stores
+//   murhost inspect DIR                    decode the record-layout stores
 //   murhost [--dll PATH] dialog            show the completion dialog (101) as
 //                                          the installer does, print the choices
 //
@@ -19,23 +19,21 @@
 #include <vector>
 
 #include "mur.h"
+#include "mur_exports.h"
 #include "murhost/inspect.h"
 
 namespace {
 
-// One signature per export: s = text, r = registry root, i = integer.
+// One signature per export, from the export table: s = text, r = registry
+// root, i = integer.
 struct ExportSignature {
   const char* name;
   const char* args;
 };
 
-constexpr ExportSignature kExports[] = {
-    {"MUR_CsMakeUserinfoFile", "ss"}, {"MUR_CsMakeSectionFile", "ss"},
-    {"MUR_ShMakeUserinfoFile", "ss"}, {"MUR_ShMakeSectionFile", "ss"},
-    {"MUR_GetAccessMode", "s"},       {"MUR_GetVersion", "s"},
-    {"MUR_RemoveFiles", "s"},         {"MUR_CheckDoubleQuotation", "s"},
-    {"MUR_CopyRegistarInfo", "rssi"},
-};
+#define MUR_SIGNATURE(name, args, failure) {#name, args},
+constexpr ExportSignature kExports[] = {MUR_EXPORTS(MUR_SIGNATURE)};
+#undef MUR_SIGNATURE
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "murhost: %s\n", message.c_str());
@@ -78,7 +76,7 @@ int CallExport(HMODULE dll, const ExportSignature& sig, const std::vector<std::s
     result = reinterpret_cast<decltype(&MUR_GetVersion)>(p)(Text(a[0]));
   } else if (args == "ss") {
     result = reinterpret_cast<decltype(&MUR_CsMakeUserinfoFile)>(p)(Text(a[0]), Text(a[1]));
-  } else {  // rssi
+  } else if (args == "rssi") {
     HKEY root;
     if (!ParseRoot(a[0], &root)) return Fail("not a registry root: " + a[0]);
     char* end = nullptr;
@@ -86,6 +84,8 @@ int CallExport(HMODULE dll, const ExportSignature& sig, const std::vector<std::s
     if (a[3].empty() || *end) return Fail("not an integer: " + a[3]);
     result = reinterpret_cast<decltype(&MUR_CopyRegistarInfo)>(p)(root, Text(a[1]), Text(a[2]),
                                                                   static_cast<int>(flag));
+  } else {
+    return Fail(std::string("no way to call ") + sig.name + " (" + sig.args + ")");
   }
   std::printf("%d\n", result);
   return 0;
