@@ -2,9 +2,9 @@
 #
 # One static library per layer of src/, named mur_NAME. A layer sees its own
 # headers and those of the layers it USES (and of what they use), through an
-# include folder of its own that holds only the link NAME -> src/NAME: an
-# #include "other/x.h" of a layer it does not use is not found, so an include
-# that points up or sideways fails to build. The Windows-only sources and
+# include folder of its own that holds only NAME/, with a forwarding header
+# for each header of src/NAME: an #include "other/x.h" of a layer it does not
+# use is not found, so an include that points up or sideways fails to build. The Windows-only sources and
 # uses are left out of the Linux build.
 #
 # The library's own code throws nothing and uses no run-time type
@@ -26,6 +26,28 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Windows" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   list(APPEND MUR_LIBRARY_FLAGS -mincoming-stack-boundary=2 -fno-asynchronous-unwind-tables -fno-unwind-tables)
 endif()
 
+# mur_forwarding_headers(NAME FOLDER): FOLDER holds, for each header of
+# src/NAME, a header of the same name that includes it, so that an include
+# folder can show one layer's headers and nothing else. Plain files, not a
+# link, so that the project also configures where links cannot be made (a
+# Windows host without the right to make them).
+function(mur_forwarding_headers name folder)
+  if(IS_SYMLINK ${folder})
+    file(REMOVE ${folder})  # the link of an older build: removed, never written through
+  endif()
+  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${name}/*.h)
+  file(GLOB stale ${folder}/*.h)
+  foreach(header IN LISTS headers)
+    get_filename_component(file ${header} NAME)
+    list(REMOVE_ITEM stale ${folder}/${file})
+    file(CONFIGURE OUTPUT ${folder}/${file} CONTENT
+      "// Made by the build: the header of the same name in src/${name}.\n#include \"${header}\"\n" @ONLY)
+  endforeach()
+  if(stale)
+    file(REMOVE ${stale})
+  endif()
+endfunction()
+
 function(mur_layer name)
   cmake_parse_arguments(L "" "" "PORTABLE;WINDOWS;USES;WINDOWS_USES" ${ARGN})
   set(sources ${L_PORTABLE})
@@ -35,8 +57,7 @@ function(mur_layer name)
     list(APPEND uses ${L_WINDOWS_USES})
   endif()
   set(root ${CMAKE_BINARY_DIR}/layers/${name})
-  file(MAKE_DIRECTORY ${root})
-  file(CREATE_LINK ${CMAKE_SOURCE_DIR}/src/${name} ${root}/${name} SYMBOLIC)
+  mur_forwarding_headers(${name} ${root}/${name})
   if(sources)
     add_library(mur_${name} STATIC ${sources})
     target_include_directories(mur_${name} PUBLIC ${root})
