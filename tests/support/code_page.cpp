@@ -4,6 +4,16 @@
 
 namespace murtest {
 
+bool Cp932() { return ::GetACP() == 932; }
+
+std::wstring FromUtf8(const char* utf8) {
+  const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+  std::wstring wide(n > 0 ? n : 1, L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), n);
+  wide.resize(n > 0 ? n - 1 : 0);
+  return wide;
+}
+
 std::wstring FromSystem(const std::string& narrow) {
   if (narrow.empty()) return std::wstring();
   std::wstring wide(narrow.size(), L'\0');

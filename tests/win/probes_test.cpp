@@ -9,6 +9,8 @@
 #include "support/library.h"
 #include "support/scratch.h"
 #include "support/seam.h"
+#include "support/text_rule_cases.h"
+#include "support/code_page.h"
 
 namespace murtest {
 namespace {
@@ -16,16 +18,6 @@ namespace {
 int AccessMode(const Library& lib, const std::string& dir) { return MUR_CALL(lib, MUR_GetAccessMode)(dir.c_str()); }
 int Version(const Library& lib, const std::string& dir) { return MUR_CALL(lib, MUR_GetVersion)(dir.c_str()); }
 
-bool Cp932() { return ::GetACP() == 932; }
-
-std::string S(const char* s, std::size_t n) { return std::string(s, n); }
-
-struct Case {
-  const char* why;
-  std::string bytes;
-  int single_byte;  // code page 1252
-  int cp932;
-};
 
 TEST(Probes, RunsUnderTheExpectedCodePage) {
   const char* expected = std::getenv("MURTEST_CODE_PAGE");
@@ -33,44 +25,24 @@ TEST(Probes, RunsUnderTheExpectedCodePage) {
   EXPECT_EQ(static_cast<UINT>(std::atoi(expected)), ::GetACP());
 }
 
+// Every row of the shared table, written into the file and read through the
+// DLL, in the code page of the run.
 TEST(Probes, AccessModeFromTheSettingsFile) {
-  const Case cases[] = {
-      {"section and key", "[Settings]\r\nACCESS_MODE 1\r\n", 1, 1},
-      {"two", "ACCESS_MODE 2", 2, 2},
-      {"last one wins", "ACCESS_MODE 1\r\nACCESS_MODE 2\r\n", 2, 2},
-      {"equals sign", "ACCESS_MODE=1", 0, 0},
-      {"key with nothing after it", "ACCESS_MODE", 0, 0},
-      {"inside a comment", "; ACCESS_MODE 2", 2, 2},
-      {"zero byte before the key", S("x\0ACCESS_MODE 2", 15), 0, 0},
-      {"lead byte before the key", "\x83" "ACCESS_MODE 2", 2, 0},
-      {"kana line before the key", "\x83\x65\x83\x58\x83\x67\r\nACCESS_MODE 2", 2, 2},
-  };
-  for (const Case& c : cases) {
+  for (const TextRuleCase& c : AccessModeCases()) {
     SCOPED_TRACE(c.why);
     ScratchDir dir(false);
     WriteAll(dir.path() + "\\TALVINORE.INI", c.bytes);
-    EXPECT_EQ(Cp932() ? c.cp932 : c.single_byte, AccessMode(Mur(), dir.path()));
+    EXPECT_EQ(Cp932() ? c.cp932 : c.single, AccessMode(Mur(), dir.path()));
     EXPECT_TRUE(OpenableExclusively(dir.path() + "\\TALVINORE.INI"));
   }
 }
 
 TEST(Probes, VersionFromTheVersionFile) {
-  const Case cases[] = {
-      {"plain", "Ver 1.2\r\n", 12, 12},
-      {"no space", "Ver2.5", 25, 25},
-      {"two-digit major", "Ver 10.3", 10, 10},
-      {"Version", "Version 3.0", 0, 0},
-      {"point at the end", "Ver 1.", 10, 10},
-      {"first one wins", "Ver 1.2\r\nVer 3.4", 12, 12},
-      {"no key", "version 1.2", -1, -1},
-      {"zero byte before the key", S("\0Ver 1.2", 8), -1, -1},
-      {"lead byte before the key", "\x95Ver 1.2", 12, -1},
-  };
-  for (const Case& c : cases) {
+  for (const TextRuleCase& c : VersionCases()) {
     SCOPED_TRACE(c.why);
     ScratchDir dir(false);
     WriteAll(dir.path() + "\\version.txt", c.bytes);
-    EXPECT_EQ(Cp932() ? c.cp932 : c.single_byte, Version(Mur(), dir.path()));
+    EXPECT_EQ(Cp932() ? c.cp932 : c.single, Version(Mur(), dir.path()));
   }
 }
 

@@ -35,10 +35,10 @@ std::vector<std::pair<std::string, std::string>> SectionRecords(const std::strin
           {"SectionInfo.ID", Index(static_cast<std::uint32_t>(SectionRecord(name).size()))}};
 }
 std::vector<std::pair<std::string, std::string>> UserText(const std::string& name) {
-  return {{"user10", "10000," + name + ",,1,1,0,,,,,\r\n"}};
+  return {{kUserText.file, UserLine(name)}};
 }
 std::vector<std::pair<std::string, std::string>> SectionText(const std::string& name) {
-  return {{"section10", "10," + name + "\r\n"}};
+  return {{kSectionText.file, SectionLine(name)}};
 }
 
 class Race : public ::testing::TestWithParam<Layout> {};

@@ -6,19 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "support/code_page.h"
 #include "support/library.h"
 
 namespace murtest {
 namespace {
 
 // UTF-16 from UTF-8 literals, so that expectations read as the texts do.
-std::wstring W(const char* utf8) {
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-  std::wstring w(n, L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &w[0], n);
-  w.resize(n - 1);
-  return w;
-}
+std::wstring W(const char* utf8) { return FromUtf8(utf8); }
 
 // Reads a classic dialog template (DLGTEMPLATE and DLGITEMTEMPLATEs).
 class TemplateReader {

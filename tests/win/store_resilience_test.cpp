@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/code_page.h"
 #include "support/expected_store.h"
 #include "support/handles.h"
 #include "support/process.h"
@@ -113,8 +114,6 @@ TEST(ResilientStores, OnlyABeginningOfThisSeedIsFinished) {
     }
   }
 }
-
-bool Cp932() { return ::GetACP() == 932; }
 
 // A name whose last byte is a lead byte of the code page, with nothing after
 // it, would swallow the separator after it; where the code page has lead

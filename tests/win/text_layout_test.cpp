@@ -4,24 +4,15 @@
 
 #include <string>
 
+#include "support/expected_store.h"
 #include "support/library.h"
 #include "support/scratch.h"
 
 namespace murtest {
 namespace {
 
-struct TextStore {
-  const char* label;
-  const char* export_name;
-  const char* file;
-  std::string (*line)(const std::string&);
-};
-
-std::string UserLine(const std::string& name) { return "10000," + name + ",,1,1,0,,,,,\r\n"; }
-std::string SectionLine(const std::string& name) { return "10," + name + "\r\n"; }
-
-const TextStore kUser{"user", "MUR_ShMakeUserinfoFile", "user10", UserLine};
-const TextStore kSection{"section", "MUR_ShMakeSectionFile", "section10", SectionLine};
+const TextStore& kUser = kUserText;
+const TextStore& kSection = kSectionText;
 
 int Seed(const Library& lib, const TextStore& s, const char* dir, const char* name) {
   return lib.Get<SeedFn>(s.export_name)(dir, name);
