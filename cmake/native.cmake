@@ -1,6 +1,7 @@
 # The Linux build: the platform-free layers under AddressSanitizer and
 # UndefinedBehaviorSanitizer.
-# The `bench` preset turns the sanitizers off and builds the benchmarks only.
+# The `bench` preset turns the sanitizers off and builds the platform-free
+# layers and the native benchmark, without the tests and the fuzzers.
 option(MUR_SANITIZE "Build under AddressSanitizer and UBSan, with tests and fuzzers" ON)
 add_compile_options(-Wall -Wextra)
 if(MUR_SANITIZE)

@@ -14,6 +14,7 @@
 
 using mur::exports::NarrowArg;
 using mur::exports::WithWidePath;
+using mur::exports::WithWidePaths;
 using mur::platform::SystemLeadBytes;
 using mur::store::StoreKind;
 using mur::store::TextStore;
@@ -66,12 +67,9 @@ int WINAPI MUR_RemoveFiles(const char* directory) {
 // Both paths are converted once to UTF-16; a null path, like an empty one,
 // names the root. A failed conversion returns its error code.
 int WINAPI MUR_CopyRegistarInfo(HKEY root, const char* source, const char* destination, int move_flag) {
-  mur::text::Wide source_path, destination_path;
-  DWORD result = mur::platform::WideFromSystem(source, &source_path);
-  if (result == ERROR_SUCCESS) result = mur::platform::WideFromSystem(destination, &destination_path);
-  if (result != ERROR_SUCCESS) return static_cast<int>(result);
-  return static_cast<int>(
-      mur::maintenance::CopyRegistryTree(root, source_path.c_str(), destination_path.c_str(), move_flag));
+  return WithWidePaths(source, destination, [&](const wchar_t* from, const wchar_t* to) {
+    return static_cast<int>(mur::maintenance::CopyRegistryTree(root, from, to, move_flag));
+  });
 }
 
 }  // extern "C"

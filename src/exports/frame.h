@@ -29,4 +29,15 @@ int WithWidePath(const char* narrow_path, int failure_value, Body body) {
   return body(path.view());
 }
 
+// Runs body(first, second) with both paths in UTF-16 (a null path is empty
+// text); the conversion's error code when one fails.
+template <class Body>
+int WithWidePaths(const char* first, const char* second, Body body) {
+  text::Wide a, b;
+  DWORD result = platform::WideFromSystem(first, &a);
+  if (result == ERROR_SUCCESS) result = platform::WideFromSystem(second, &b);
+  if (result != ERROR_SUCCESS) return static_cast<int>(result);
+  return body(a.c_str(), b.c_str());
+}
+
 }  // namespace mur::exports

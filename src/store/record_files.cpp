@@ -150,15 +150,20 @@ std::optional<std::uint32_t> ReadFirstRecordLength(const wchar_t* path, StoreKin
 
 int SeedRecordStore(StoreKind kind, std::wstring_view product_dir, std::string_view name,
                     const text::LeadBytes& leads) {
+  // The files of each store, and the step that seeds its data file.
+  struct Files {
+    const wchar_t* data;
+    const wchar_t* index;
+    DataStepResult (*seed_data)(const wchar_t* path, std::string_view name, OpenerPatience* patience);
+  };
+  static constexpr Files kUser{L"\\data\\UserInfo.Data", L"\\data\\UserInfo.ID", SeedUserDataFile};
+  static constexpr Files kSection{L"\\data\\SectionInfo.Data", L"\\data\\SectionInfo.ID", SeedSectionDataFile};
+  const Files& files = kind == StoreKind::kUser ? kUser : kSection;
   if (product_dir.empty() || !IsValidStoreName(name, leads)) return 0;
-  const bool user = kind == StoreKind::kUser;
   text::Wide data_path, index_path;
-  if (!StorePath(product_dir, user ? L"\\data\\UserInfo.Data" : L"\\data\\SectionInfo.Data", &data_path) ||
-      !StorePath(product_dir, user ? L"\\data\\UserInfo.ID" : L"\\data\\SectionInfo.ID", &index_path))
-    return 0;
+  if (!StorePath(product_dir, files.data, &data_path) || !StorePath(product_dir, files.index, &index_path)) return 0;
   OpenerPatience patience;
-  const DataStepResult data = user ? SeedUserDataFile(data_path.c_str(), name, &patience)
-                                   : SeedSectionDataFile(data_path.c_str(), name, &patience);
+  const DataStepResult data = files.seed_data(data_path.c_str(), name, &patience);
   switch (data.outcome) {
     case SeedOutcome::kFailed:
       return 0;
