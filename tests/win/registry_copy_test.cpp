@@ -8,9 +8,9 @@
 #include <cwctype>
 #include <set>
 #include <string>
-#include <thread>
 
 #include "support/library.h"
+#include "support/race.h"
 #include "support/registry.h"
 #include "support/seam.h"
 #include "support/tree.h"
@@ -911,30 +911,6 @@ TEST_F(RegistryCopyFaults, NoKeyLeftOpenOnAnyPath) {
 }
 
 class RegistryCopyRace : public SeamTest {};
-
-// A call of the library on a thread of its own, joined on every way out of
-// the test (an ASSERT that returns early included).
-class Background {
- public:
-  template <class Body>
-  explicit Background(Body body) : thread_(body) {}
-  ~Background() { Join(); }
-  void Join() {
-    if (thread_.joinable()) thread_.join();
-  }
-
- private:
-  std::thread thread_;
-};
-
-// Waits up to ten seconds for the first call of `op`; false when none came.
-bool FirstCallOf(seam::Op op) {
-  for (int i = 0; i < 1000; ++i) {
-    if (Seam::Calls(op) >= 1) return true;
-    ::Sleep(10);
-  }
-  return false;
-}
 
 // While the copy waits to create Deeper, the second key of its new
 // destination New\Deeper\Dst, someone else makes Deeper, granting writing
