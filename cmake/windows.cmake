@@ -25,6 +25,7 @@ add_library(MUR SHARED src/exports/MUR.def src/resources/MUR.rc)
 file(READ src/exports/MUR.def MUR_DEF_TEXT)
 string(REPLACE "LIBRARY MUR.dll" "LIBRARY MUR_seam.dll" MUR_SEAM_DEF_TEXT "${MUR_DEF_TEXT}")
 string(APPEND MUR_SEAM_DEF_TEXT "  MURSeam_Arm\n  MURSeam_Delay\n  MURSeam_Reset\n  MURSeam_Calls\n  MURSeam_LiveHandles\n")
+string(APPEND MUR_SEAM_DEF_TEXT "  MURSeam_DelayCall\n  MURSeam_PeakHandles\n")
 file(WRITE ${CMAKE_BINARY_DIR}/MUR_seam.def "${MUR_SEAM_DEF_TEXT}")
 add_library(MUR_seam SHARED src/platform/seam_controls.cpp ${CMAKE_BINARY_DIR}/MUR_seam.def
   src/resources/MUR.rc)

@@ -22,6 +22,7 @@ using SeamDelayFn = void(WINAPI*)(int, DWORD);
 using SeamResetFn = void(WINAPI*)();
 using SeamCountFn = int(WINAPI*)(int);
 using SeamLiveFn = int(WINAPI*)();
+using SeamDelayCallFn = void(WINAPI*)(int, int, DWORD);
 
 class Library {
  public:

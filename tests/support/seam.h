@@ -21,6 +21,12 @@ struct Seam {
   static void Reset() { MurSeam().Get<SeamResetFn>("MURSeam_Reset")(); }
   static int Calls(seam::Op op) { return MurSeam().Get<SeamCountFn>("MURSeam_Calls")(op); }
   static int LiveHandles() { return MurSeam().Get<SeamLiveFn>("MURSeam_LiveHandles")(); }
+  // Only call number `nth` of `op` waits `milliseconds` first (0: no wait).
+  static void DelayCall(seam::Op op, int nth, DWORD milliseconds) {
+    MurSeam().Get<SeamDelayCallFn>("MURSeam_DelayCall")(op, nth, milliseconds);
+  }
+  // The most handles the library held at once since the last Arm or Reset.
+  static int PeakHandles() { return MurSeam().Get<SeamLiveFn>("MURSeam_PeakHandles")(); }
 };
 
 // Resets the seam before and after each test.
