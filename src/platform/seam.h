@@ -39,7 +39,7 @@ enum Op : int {
   kEmptyListingRead,
   // Registry key tree copy (kRegDeleteKey deletes through a key's handle,
   // kRegQueryKeyName asks a key's full name, kRegQueryLinkTarget reads the
-  // target of a link key).
+  // target of a link key, kRegWatchValues watches a key's values).
   kRegOpenKey = 30,
   kRegCreateKey,
   kRegQueryInfoKey,
@@ -50,6 +50,7 @@ enum Op : int {
   kRegCloseKey,
   kRegQueryKeyName,
   kRegQueryLinkTarget,
+  kRegWatchValues,  // CreateWatchEvent, WatchValues
   // Every Buffer allocation (text/buffer.h).
   kAllocate = 50,
   kOpCount
