@@ -386,28 +386,34 @@ DWORD CopyTree(HKEY source, HKEY destination, bool destination_created, CreatedK
   return kSuccess;
 }
 
-// Whether `key`, opened as itself, is as the copy read it (`read`): its own
-// state, or, for a link key (*link), that of the key it leads to, which the
-// copy read through it. A key deleted meanwhile is not as read.
-DWORD MatchesRead(HKEY key, const platform::KeyState& read, bool* same, bool* link) {
-  *same = *link = false;
-  platform::KeyState now;
-  DWORD result = platform::QueryKeyState(key, &now);
-  if (result == ERROR_KEY_DELETED) return kSuccess;
-  if (result != kSuccess) return result;
-  if (now == read) {
-    *same = true;
-    return kSuccess;
-  }
+// Whether `key`, opened as itself, answers `matches` (a callable taking a key
+// and a bool* and returning an error code), or, when it is a link key
+// (*through_link), whether the key it leads to, however its name spells it,
+// does. A key that is no link, or a link that leads nowhere, answers alone.
+template <class Matches>
+DWORD MatchItselfOrTarget(HKEY key, Matches matches, bool* matched, bool* through_link) {
+  *matched = *through_link = false;
+  DWORD result = matches(key, matched);
+  if (result != kSuccess || *matched) return result;
   UniqueKey target;
   result = platform::OpenLinkTarget(key, KeyAccess::kInspect, &target);
   if (result == ERROR_FILE_NOT_FOUND) return kSuccess;  // no link, or none that leads anywhere
   if (result != kSuccess) return result;
-  *link = true;
-  result = platform::QueryKeyState(target.get(), &now);
-  if (result == ERROR_KEY_DELETED) return kSuccess;
-  *same = result == kSuccess && now == read;
-  return result;
+  *through_link = true;
+  return matches(target.get(), matched);
+}
+
+// Whether `key`, opened as itself, is as the copy read it (`read`): its own
+// state, or, for a link key (*link), that of the key it leads to, which the
+// copy read through it. A key deleted meanwhile is not as read.
+DWORD MatchesRead(HKEY key, const platform::KeyState& read, bool* same, bool* link) {
+  const auto as_read = [&read](HKEY candidate, bool* matched) {
+    platform::KeyState now;
+    const DWORD result = platform::QueryKeyState(candidate, &now);
+    *matched = result == kSuccess && now == read;
+    return result == ERROR_KEY_DELETED ? kSuccess : result;
+  };
+  return MatchItselfOrTarget(key, as_read, same, link);
 }
 
 // Deletes `key` through its handle. One that someone else deleted first
@@ -595,25 +601,18 @@ DWORD CreateMissing(UniqueKey* key, std::wstring_view missing, CreatedKeys* crea
 // between the two opens, is refused with ERROR_INVALID_PARAMETER before
 // anything is written.
 DWORD MatchSourceEnd(HKEY unfollowed, std::wstring_view followed_name, bool* same_key) {
-  const auto names_it = [followed_name](const text::Wide& name) {
-    return Relate(name.view(), followed_name, platform::UpcaseKeyNameUnit, nullptr) == KeyRelation::kSame;
-  };
-  *same_key = false;
   text::Wide name;
-  DWORD result = platform::QueryKeyName(unfollowed, &name);
+  const auto names_it = [&name, followed_name](HKEY candidate, bool* matched) {
+    const DWORD result = platform::QueryKeyName(candidate, &name);
+    *matched = result == kSuccess &&
+               Relate(name.view(), followed_name, platform::UpcaseKeyNameUnit, nullptr) == KeyRelation::kSame;
+    return result;
+  };
+  bool matched = false, through_link = false;
+  const DWORD result = MatchItselfOrTarget(unfollowed, names_it, &matched, &through_link);
   if (result != kSuccess) return result;
-  if (names_it(name)) {
-    *same_key = true;
-    return kSuccess;
-  }
-  // The key that the link's name leads to, however it spells it.
-  UniqueKey target;
-  result = platform::OpenLinkTarget(unfollowed, KeyAccess::kInspect, &target);
-  if (result == ERROR_FILE_NOT_FOUND) return ERROR_INVALID_PARAMETER;  // no link, or none that leads anywhere
-  if (result != kSuccess) return result;
-  result = platform::QueryKeyName(target.get(), &name);
-  if (result != kSuccess) return result;
-  return names_it(name) ? kSuccess : ERROR_INVALID_PARAMETER;
+  *same_key = matched && !through_link;
+  return matched ? kSuccess : ERROR_INVALID_PARAMETER;
 }
 
 }  // namespace
