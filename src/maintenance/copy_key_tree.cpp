@@ -308,13 +308,13 @@ DWORD ReadKey(HKEY source, HKEY destination, EnumBuffers* buffers, text::Wide* n
 }
 
 // Opens the subkey `name` of the source key `parent` for reading, links
-// followed. *gone when it is no longer there: deleted since it was listed, it
-// is not copied. A dangling link, which is there but leads to no key, fails
-// the copy with the registry's answer.
+// followed. *gone when it is no longer there: deleted since it was listed
+// (or with `parent`), it is not copied. A dangling link, which is there but
+// leads to no key, fails the copy with the registry's answer.
 DWORD OpenSourceChild(HKEY parent, const wchar_t* name, UniqueKey* key, bool* gone) {
-  *gone = false;
   const DWORD result = platform::OpenKey(parent, name, KeyAccess::kRead, key);
-  if (result != ERROR_FILE_NOT_FOUND) return result;
+  *gone = result == ERROR_KEY_DELETED;
+  if (result != ERROR_FILE_NOT_FOUND) return *gone ? kSuccess : result;
   UniqueKey itself;
   const DWORD found = platform::OpenKeyNoFollow(parent, name, KeyAccess::kInspect, &itself);
   *gone = found == ERROR_FILE_NOT_FOUND;
@@ -325,8 +325,8 @@ DWORD OpenSourceChild(HKEY parent, const wchar_t* name, UniqueKey* key, bool* go
 // Copies every value, then every subkey at any depth, of `source` into
 // `destination` (created by this call when `destination_created`), parents
 // before children, each key read by ReadKey and each subkey opened by the
-// name read, relative to its parent: one deleted meanwhile is not copied, and
-// none that stays is missed. Each subkey of the destination that does not
+// name read, relative to its parent: one deleted meanwhile is not copied (or
+// only what was read of it before), and none that stays is missed. Each subkey of the destination that does not
 // exist is created and handed to `created`, and every one is checked by
 // `guard` before anything is written to it. For a move, `copied` receives
 // what was read. Stops at the first error; a source deeper than the registry
@@ -374,6 +374,10 @@ DWORD CopyTree(HKEY source, HKEY destination, bool destination_created, CreatedK
     if (copied && !copied->Add(name)) return ERROR_NOT_ENOUGH_MEMORY;
     const std::size_t names_at = names.size();
     result = ReadKey(child_source.get(), destination_child, &buffers, &names, &state);
+    if (result == ERROR_KEY_DELETED) {  // deleted while it was read: what was read of it stays
+      names.Truncate(names_at);
+      continue;
+    }
     if (result != kSuccess) return result;
     if (copied) (*copied)[entry].state = state;
     if (names.size() == names_at) continue;  // no subkeys: done with it here
@@ -434,6 +438,10 @@ DWORD Visit(DeletionStack* stack, UniqueKey* key, std::size_t entry, const Copie
   // The watch begins before the key is compared: no change falls between.
   HANDLE watch = nullptr;
   DWORD result = copied.has_subkeys(entry) ? stack->Watch(key->get(), &watch) : kSuccess;
+  if (result == ERROR_KEY_DELETED) {  // by someone else, since it was opened
+    stack->MarkStays();
+    return kSuccess;
+  }
   if (result != kSuccess) return result;
   bool same = false, link = false;
   result = MatchesRead(key->get(), copied[entry].state, &same, &link);
@@ -488,7 +496,7 @@ DWORD DeleteCopied(UniqueKey* top, const CopiedTree& copied) {
     frame.next = copied[entry].end;
     UniqueKey child;
     result = platform::OpenKeyNoFollow(frame.key, copied.name(entry), KeyAccess::kReadDelete, &child);
-    if (result == ERROR_FILE_NOT_FOUND) {  // gone since it was copied
+    if (result == ERROR_FILE_NOT_FOUND || result == ERROR_KEY_DELETED) {  // gone since it was copied, or its parent
       frame.stays = true;
       result = kSuccess;
       continue;
