@@ -35,9 +35,10 @@ namespace mur::maintenance {
 // its values copied and its subkeys' names listed, then its state (counts and
 // last-write time) asked again, and the key read again when it changed
 // meanwhile; each subkey is then opened by the name read, relative to its
-// parent, and one deleted since is passed over. So a copy misses nothing that
-// stays in the source for the whole call. A key that changes every time it is
-// read (8 times) fails the copy with ERROR_RETRY, undone.
+// parent, and one deleted since (or while it is read) is passed over. So a
+// copy misses nothing that stays in the source for the whole call. A key
+// that changes every time it is read, 8 times over, fails the copy with
+// ERROR_RETRY, undone.
 //
 // The move then deletes what it read, deepest first, each key through its
 // own handle, subkeys opened as themselves by the names read; a link key,
