@@ -326,11 +326,12 @@ DWORD OpenSourceChild(HKEY parent, const wchar_t* name, UniqueKey* key, bool* go
 // `destination` (created by this call when `destination_created`), parents
 // before children, each key read by ReadKey and each subkey opened by the
 // name read, relative to its parent: one deleted meanwhile is not copied (or
-// only what was read of it before), and none that stays is missed. Each subkey of the destination that does not
-// exist is created and handed to `created`, and every one is checked by
-// `guard` before anything is written to it. For a move, `copied` receives
-// what was read. Stops at the first error; a source deeper than the registry
-// can hold (a link that leads back into it) gives ERROR_CANT_RESOLVE_FILENAME.
+// only what was read of it before), and none that stays is missed. Each
+// subkey of the destination that does not exist is created and handed to
+// `created`, and every one is checked by `guard` before anything is written
+// to it. For a move, `copied` receives what was read. Stops at the first
+// error; a source deeper than the registry can hold (a link that leads back
+// into it) gives ERROR_CANT_RESOLVE_FILENAME.
 DWORD CopyTree(HKEY source, HKEY destination, bool destination_created, CreatedKeys* created,
                SourceGuard* guard, CopiedTree* copied) {
   EnumBuffers buffers;
@@ -401,7 +402,8 @@ DWORD MatchItselfOrTarget(HKEY key, Matches matches, bool* matched, bool* throug
   if (result != kSuccess || *matched) return result;
   UniqueKey target;
   result = platform::OpenLinkTarget(key, KeyAccess::kInspect, &target);
-  if (result == ERROR_FILE_NOT_FOUND) return kSuccess;  // no link, or none that leads anywhere
+  // No link, one that leads nowhere, or a key deleted meanwhile.
+  if (result == ERROR_FILE_NOT_FOUND || result == ERROR_KEY_DELETED) return kSuccess;
   if (result != kSuccess) return result;
   *through_link = true;
   return matches(target.get(), matched);
