@@ -26,7 +26,8 @@ add_library(MUR SHARED ${CMAKE_BINARY_DIR}/MUR.def src/resources/MUR.rc)
 # exports too.
 file(READ ${CMAKE_BINARY_DIR}/MUR.def MUR_DEF_TEXT)
 string(REPLACE "LIBRARY MUR.dll" "LIBRARY MUR_seam.dll" MUR_SEAM_DEF_TEXT "${MUR_DEF_TEXT}")
-string(APPEND MUR_SEAM_DEF_TEXT "  MURSeam_Arm\n  MURSeam_Delay\n  MURSeam_Reset\n  MURSeam_Calls\n  MURSeam_LiveHandles\n  MURSeam_Pause\n")
+string(APPEND MUR_SEAM_DEF_TEXT "  MURSeam_Arm\n  MURSeam_Delay\n  MURSeam_Reset\n  MURSeam_Calls\n  MURSeam_LiveHandles\n")
+string(APPEND MUR_SEAM_DEF_TEXT "  MURSeam_Pause\n  MURSeam_DelayCall\n  MURSeam_PeakHandles\n")
 file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/MUR_seam.def CONTENT "${MUR_SEAM_DEF_TEXT}" @ONLY)
 add_library(MUR_seam SHARED src/platform/seam_controls.cpp ${CMAKE_BINARY_DIR}/MUR_seam.def
   src/resources/MUR.rc)

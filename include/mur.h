@@ -42,7 +42,9 @@ MUR_API int WINAPI MUR_CheckDoubleQuotation(const char* uninstall_command);
 MUR_API int WINAPI MUR_RemoveFiles(const char* directory);
 /* Copy root\source to root\destination with every value and subkey; with a
  * move flag whose low byte is 1, then delete the source. 0, or the first
- * Windows error code. */
+ * Windows error code; ERROR_RETRY (1237) when the source changed meanwhile:
+ * a move leaves the complete copy and what changed in the source, a copy of
+ * a key that kept changing while it was read is undone. */
 MUR_API int WINAPI MUR_CopyRegistarInfo(HKEY root, const char* source, const char* destination, int move_flag);
 
 #ifdef __cplusplus

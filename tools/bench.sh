@@ -73,6 +73,7 @@ else
 fi
 echo "== Registry copy and move under Wine (build/win64)"
 win "$build" "$build/bin/registry_bench.exe"
+win "$build" "$build/bin/registry_bench.exe" handles
 
 # The shipped 32-bit DLL's probe, under the 32-bit Wine, where this machine
 # runs 32-bit x86 code; elsewhere the 64-bit figures above stand for it.

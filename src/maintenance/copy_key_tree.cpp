@@ -1,5 +1,6 @@
 #include "maintenance/copy_key_tree.h"
 
+#include <cwchar>
 #include <string_view>
 #include <utility>
 
@@ -19,6 +20,15 @@ constexpr DWORD kSuccess = ERROR_SUCCESS;
 // The registry holds keys at most 512 levels deep, so a source that goes
 // deeper leads back into itself through a link: the copy stops there.
 constexpr std::size_t kMaxLevels = 512;
+
+// The answer of a move that left part of its source because it changed
+// since it was copied, and of a copy whose source key never held still while
+// it was read: the operation may be run again.
+constexpr DWORD kSourceChanged = ERROR_RETRY;
+
+// How often one source key is read before the copy gives up on a key that
+// changes every time it is read.
+constexpr int kMaxReadings = 8;
 
 // The keys this call created, in the order of their creation, each held
 // through the handle it was created with until the copy ends.
@@ -58,14 +68,55 @@ class CreatedKeys {
   text::Buffer<HKEY> keys_;
 };
 
+// What a move's copy read of each source key, for its deletion to tell what
+// changed since: the keys in the order they were read, each before the keys
+// below it, each with its name under its parent (zero-terminated; empty for
+// the top) and its state when it was read.
+class CopiedTree {
+ public:
+  struct Key {
+    std::size_t name_at;  // in names_
+    platform::KeyState state;
+    std::size_t end;  // one past the last key below it
+  };
+
+  CopiedTree() = default;
+  CopiedTree(const CopiedTree&) = delete;
+  CopiedTree& operator=(const CopiedTree&) = delete;
+
+  std::size_t size() const { return keys_.size(); }
+  Key& operator[](std::size_t i) { return keys_[i]; }
+  const Key& operator[](std::size_t i) const { return keys_[i]; }
+  const wchar_t* name(std::size_t i) const { return names_.c_str() + keys_[i].name_at; }
+  bool has_subkeys(std::size_t i) const { return keys_[i].end > i + 1; }
+
+  // Adds a key below the last one whose subtree is still open, with nothing
+  // below it yet; false when memory runs out.
+  [[nodiscard]] bool Add(std::wstring_view name) {
+    const std::size_t at = keys_.size();
+    if (!keys_.Resize(at + 1)) return false;
+    keys_[at] = {names_.size(), {}, at + 1};
+    if (names_.Append(name) && names_.Append(L'\0')) return true;
+    keys_.Truncate(at);
+    return false;
+  }
+
+ private:
+  text::Buffer<Key> keys_;
+  text::Wide names_;
+};
+
 // One key of the source being copied and its counterpart in the destination;
 // each handle owned by the stack or held elsewhere (the roots, and created
-// keys, which CreatedKeys holds).
+// keys, which CreatedKeys holds). Its subkeys' names, as read, lie in the
+// names shared by the stack, from names_at to names_end.
 struct CopyFrame {
   HKEY source;
   HKEY destination;
-  DWORD next_subkey;
-  DWORD subkeys;
+  std::size_t names_at;
+  std::size_t next_name;
+  std::size_t names_end;
+  std::size_t copied;  // its entry in the CopiedTree, for a move
   bool owns_source;
   bool owns_destination;
   bool fresh_destination;  // created by this call: it had no subkeys
@@ -98,33 +149,73 @@ class CopyStack {
   text::Buffer<CopyFrame> frames_;
 };
 
-// Owned handles of the keys from the top of a deletion down to the one being
-// emptied; closes what is left.
-class KeyStack {
+// One key of a move's deletion: its handle, its entry in the CopiedTree, the
+// entry of its next copied subkey, the watch on its values (while the keys
+// below it go), and whether it stays.
+struct DeletionFrame {
+  HKEY key;
+  std::size_t copied;
+  std::size_t next;
+  HANDLE watch;
+  bool stays;
+};
+
+// The keys from the top of a deletion down to the one being emptied, each
+// handle owned, and one watch event for each level, made when first needed.
+// Closes what is left.
+class DeletionStack {
  public:
-  KeyStack() = default;
-  KeyStack(const KeyStack&) = delete;
-  KeyStack& operator=(const KeyStack&) = delete;
-  ~KeyStack() {
+  DeletionStack() = default;
+  DeletionStack(const DeletionStack&) = delete;
+  DeletionStack& operator=(const DeletionStack&) = delete;
+  ~DeletionStack() {
     while (!empty()) Pop();
+    for (HANDLE event : events_) platform::HandleTraits::Close(event);
   }
 
-  bool empty() const { return keys_.empty(); }
-  HKEY top() const { return keys_[keys_.size() - 1]; }
+  bool empty() const { return frames_.empty(); }
+  DeletionFrame& top() { return frames_[frames_.size() - 1]; }
+  // Whether the top of the whole deletion stays.
+  bool top_stays() const { return top_stays_; }
+
+  // Watches the values of `key`, which is to be taken on top, with the
+  // event of its level.
+  DWORD Watch(HKEY key, HANDLE* watch) {
+    const std::size_t level = frames_.size();
+    if (level == events_.size()) {
+      platform::UniqueHandle event;
+      const DWORD made = platform::CreateWatchEvent(&event);
+      if (made != kSuccess) return made;
+      if (!events_.Append(event.get())) return ERROR_NOT_ENOUGH_MEMORY;
+      event.release();
+    }
+    *watch = events_[level];
+    return platform::WatchValues(key, *watch);
+  }
   // Takes over `key`; when memory runs out, leaves it with the caller.
-  [[nodiscard]] bool Push(UniqueKey* key) {
-    if (!keys_.Append(key->get())) return false;
+  DWORD Push(UniqueKey* key, std::size_t copied, HANDLE watch, bool stays) {
+    if (!frames_.Append({key->get(), copied, copied + 1, watch, stays})) return ERROR_NOT_ENOUGH_MEMORY;
     key->release();
-    return true;
+    return kSuccess;
   }
   void Pop() {
-    const HKEY key = top();
-    keys_.Truncate(keys_.size() - 1);
+    const HKEY key = top().key;
+    frames_.Truncate(frames_.size() - 1);
     platform::KeyTraits::Close(key);
+  }
+  // The key on top stays (the top of the deletion when none is on it).
+  void MarkStays() {
+    if (empty()) {
+      top_stays_ = true;
+    } else {
+      top().stays = true;
+    }
   }
 
  private:
-  text::Buffer<HKEY> keys_;
+  text::Buffer<DeletionFrame> frames_;
+  text::Buffer<HANDLE> events_;
+  bool top_stays_ = false;
 };
 
 // The source's full name, against which every key that the copy writes to is
@@ -168,57 +259,108 @@ DWORD OpenOrCreate(HKEY parent, const wchar_t* name, bool fresh_parent, UniqueKe
   return platform::CreateKey(parent, name, key, created);
 }
 
-// Copies the values of `source` into `destination`; *subkeys is the number of
-// subkeys of `source`.
-DWORD CopyValues(HKEY source, HKEY destination, EnumBuffers* buffers, DWORD* subkeys) {
-  platform::KeyCounts counts;
-  DWORD result = platform::PrepareEnum(source, buffers, &counts);
+// One reading of the source key `source`: copies its values into
+// `destination` and appends the names of its subkeys, each zero-terminated,
+// to `names`; *state is what the key held when the reading began, and
+// *steady tells whether it held the same at its end, every item read, with
+// nothing removed or added meanwhile to shift the ones read by index.
+DWORD ReadKeyOnce(HKEY source, HKEY destination, EnumBuffers* buffers, text::Wide* names,
+                  platform::KeyState* state, bool* steady) {
+  *steady = false;
+  DWORD result = platform::PrepareEnum(source, buffers, state);
   if (result != kSuccess) return result;
   platform::ValueRef value;
-  for (DWORD index = 0; index < counts.values; ++index) {
-    result = platform::EnumValue(source, index, buffers, &value);
-    if (result == ERROR_NO_MORE_ITEMS) break;  // values removed meanwhile
+  DWORD values = 0;
+  for (; values < state->values; ++values) {
+    result = platform::EnumValue(source, values, buffers, &value);
+    if (result == ERROR_NO_MORE_ITEMS) break;  // removed meanwhile
     if (result != kSuccess) return result;
     result = platform::SetValue(destination, value);
     if (result != kSuccess) return result;
   }
-  *subkeys = counts.subkeys;
+  DWORD subkeys = 0;
+  for (; subkeys < state->subkeys; ++subkeys) {
+    const wchar_t* name = nullptr;
+    result = platform::EnumKey(source, subkeys, buffers, &name);
+    if (result == ERROR_NO_MORE_ITEMS) break;
+    if (result != kSuccess) return result;
+    if (!names->Append(std::wstring_view(name)) || !names->Append(L'\0')) return ERROR_NOT_ENOUGH_MEMORY;
+  }
+  platform::KeyState after;
+  result = platform::QueryKeyState(source, &after);
+  if (result != kSuccess) return result;
+  *steady = values == state->values && subkeys == state->subkeys && after == *state;
   return kSuccess;
+}
+
+// Reads the source key `source` as it stands at one moment (ReadKeyOnce),
+// again as long as it changes while it is read (its values written again over
+// the ones written before); one that never holds still gives kSourceChanged.
+DWORD ReadKey(HKEY source, HKEY destination, EnumBuffers* buffers, text::Wide* names, platform::KeyState* state) {
+  const std::size_t names_at = names->size();
+  for (int reading = 0; reading < kMaxReadings; ++reading) {
+    names->Truncate(names_at);
+    bool steady = false;
+    const DWORD result = ReadKeyOnce(source, destination, buffers, names, state, &steady);
+    if (result != kSuccess || steady) return result;
+  }
+  return kSourceChanged;
+}
+
+// Opens the subkey `name` of the source key `parent` for reading, links
+// followed. *gone when it is no longer there: deleted since it was listed
+// (or with `parent`), it is not copied. A dangling link, which is there but
+// leads to no key, fails the copy with the registry's answer.
+DWORD OpenSourceChild(HKEY parent, const wchar_t* name, UniqueKey* key, bool* gone) {
+  const DWORD result = platform::OpenKey(parent, name, KeyAccess::kRead, key);
+  *gone = result == ERROR_KEY_DELETED;
+  if (result != ERROR_FILE_NOT_FOUND) return *gone ? kSuccess : result;
+  UniqueKey itself;
+  const DWORD found = platform::OpenKeyNoFollow(parent, name, KeyAccess::kInspect, &itself);
+  *gone = found == ERROR_FILE_NOT_FOUND;
+  if (*gone) return kSuccess;
+  return found == kSuccess ? result : found;
 }
 
 // Copies every value, then every subkey at any depth, of `source` into
 // `destination` (created by this call when `destination_created`), parents
-// before children; each subkey of the destination that does not exist is
-// created and handed to `created`, and every one is checked by `guard`
-// before anything is written to it. Stops at the first error; a source
-// deeper than the registry can hold (a link that leads back into it) gives
-// ERROR_CANT_RESOLVE_FILENAME.
+// before children, each key read by ReadKey and each subkey opened by the
+// name read, relative to its parent: one deleted meanwhile is not copied (or
+// only what was read of it before), and none that stays is missed. Each
+// subkey of the destination that does not exist is created and handed to
+// `created`, and every one is checked by `guard` before anything is written
+// to it. For a move, `copied` receives what was read. Stops at the first
+// error; a source deeper than the registry can hold (a link that leads back
+// into it) gives ERROR_CANT_RESOLVE_FILENAME.
 DWORD CopyTree(HKEY source, HKEY destination, bool destination_created, CreatedKeys* created,
-               SourceGuard* guard) {
+               SourceGuard* guard, CopiedTree* copied) {
   EnumBuffers buffers;
-  DWORD subkeys = 0;
-  DWORD result = CopyValues(source, destination, &buffers, &subkeys);
+  text::Wide names;
+  platform::KeyState state;
+  if (copied && !copied->Add(L"")) return ERROR_NOT_ENOUGH_MEMORY;
+  DWORD result = ReadKey(source, destination, &buffers, &names, &state);
   if (result != kSuccess) return result;
+  if (copied) (*copied)[0].state = state;
   CopyStack stack;
-  if (!stack.Push({source, destination, 0, subkeys, false, false, destination_created}))
+  if (!stack.Push({source, destination, 0, 0, names.size(), 0, false, false, destination_created}))
     return ERROR_NOT_ENOUGH_MEMORY;
   while (!stack.empty()) {
     CopyFrame& frame = stack.top();
-    if (frame.next_subkey >= frame.subkeys) {
+    if (frame.next_name >= frame.names_end) {
+      if (copied) (*copied)[frame.copied].end = copied->size();
+      names.Truncate(frame.names_at);
       stack.Pop();
       continue;
     }
-    const wchar_t* name = nullptr;
-    result = platform::EnumKey(frame.source, frame.next_subkey++, &buffers, &name);
-    if (result == ERROR_NO_MORE_ITEMS) {  // subkeys removed meanwhile
-      stack.Pop();
-      continue;
-    }
-    if (result != kSuccess) return result;
+    // Valid until more names are read.
+    const wchar_t* name = names.data() + frame.next_name;
+    frame.next_name += std::wcslen(name) + 1;
     if (stack.size() >= kMaxLevels) return ERROR_CANT_RESOLVE_FILENAME;
     UniqueKey child_source, child_destination;
-    result = platform::OpenKey(frame.source, name, KeyAccess::kRead, &child_source);
+    bool gone = false;
+    result = OpenSourceChild(frame.source, name, &child_source, &gone);
     if (result != kSuccess) return result;
+    if (gone) continue;
     bool was_created = false;
     result = OpenOrCreate(frame.destination, name, frame.fresh_destination, &child_destination, &was_created);
     if (result != kSuccess) return result;
@@ -229,10 +371,19 @@ DWORD CopyTree(HKEY source, HKEY destination, bool destination_created, CreatedK
     }
     result = guard->Check(destination_child);
     if (result != kSuccess) return result;
-    result = CopyValues(child_source.get(), destination_child, &buffers, &subkeys);
+    const std::size_t entry = copied ? copied->size() : 0;
+    if (copied && !copied->Add(name)) return ERROR_NOT_ENOUGH_MEMORY;
+    const std::size_t names_at = names.size();
+    result = ReadKey(child_source.get(), destination_child, &buffers, &names, &state);
+    if (result == ERROR_KEY_DELETED) {  // deleted while it was read: what was read of it stays
+      names.Truncate(names_at);
+      continue;
+    }
     if (result != kSuccess) return result;
-    if (subkeys == 0) continue;  // a leaf: done with it here
-    if (!stack.Push({child_source.get(), destination_child, 0, subkeys, true, !was_created, was_created}))
+    if (copied) (*copied)[entry].state = state;
+    if (names.size() == names_at) continue;  // no subkeys: done with it here
+    if (!stack.Push({child_source.get(), destination_child, names_at, names_at, names.size(), entry, true,
+                     !was_created, was_created}))
       return ERROR_NOT_ENOUGH_MEMORY;
     child_source.release();
     if (!was_created) child_destination.release();
@@ -240,31 +391,122 @@ DWORD CopyTree(HKEY source, HKEY destination, bool destination_created, CreatedK
   return kSuccess;
 }
 
-// Deletes the key that `key` refers to with everything below it, deepest
-// first, each key through its own handle. Subkeys are opened as themselves:
-// a link key is deleted as the link. Always the first subkey: each one is
-// gone before the next is asked for, and a key that cannot be deleted ends
-// the deletion with its error.
-DWORD DeleteTree(UniqueKey* key) {
-  EnumBuffers buffers;
-  KeyStack stack;
-  if (!stack.Push(key)) return ERROR_NOT_ENOUGH_MEMORY;
-  while (!stack.empty()) {
-    const wchar_t* name = nullptr;
-    DWORD result = platform::EnumKey(stack.top(), 0, &buffers, &name);
-    if (result == kSuccess) {
-      UniqueKey child;
-      result = platform::OpenKeyNoFollow(stack.top(), name, KeyAccess::kReadDelete, &child);
-      if (result != kSuccess) return result;
-      if (!stack.Push(&child)) return ERROR_NOT_ENOUGH_MEMORY;
+// Whether `key`, opened as itself, answers `matches` (a callable taking a key
+// and a bool* and returning an error code), or, when it is a link key
+// (*through_link), whether the key it leads to, however its name spells it,
+// does. A key that is no link, or a link that leads nowhere, answers alone.
+template <class Matches>
+DWORD MatchItselfOrTarget(HKEY key, Matches matches, bool* matched, bool* through_link) {
+  *matched = *through_link = false;
+  DWORD result = matches(key, matched);
+  if (result != kSuccess || *matched) return result;
+  UniqueKey target;
+  result = platform::OpenLinkTarget(key, KeyAccess::kInspect, &target);
+  // No link, one that leads nowhere, or a key deleted meanwhile.
+  if (result == ERROR_FILE_NOT_FOUND || result == ERROR_KEY_DELETED) return kSuccess;
+  if (result != kSuccess) return result;
+  *through_link = true;
+  return matches(target.get(), matched);
+}
+
+// Whether `key`, opened as itself, is as the copy read it (`read`): its own
+// state, or, for a link key (*link), that of the key it leads to, which the
+// copy read through it. A key deleted meanwhile is not as read.
+DWORD MatchesRead(HKEY key, const platform::KeyState& read, bool* same, bool* link) {
+  const auto as_read = [&read](HKEY candidate, bool* matched) {
+    platform::KeyState now;
+    const DWORD result = platform::QueryKeyState(candidate, &now);
+    *matched = result == kSuccess && now == read;
+    return result == ERROR_KEY_DELETED ? kSuccess : result;
+  };
+  return MatchItselfOrTarget(key, as_read, same, link);
+}
+
+// Deletes `key` through its handle. One that someone else deleted first
+// leaves its parent changed: the parent stays.
+DWORD DeleteOne(HKEY key, DeletionStack* stack) {
+  const DWORD result = platform::DeleteKey(key);
+  if (result != ERROR_KEY_DELETED) return result;
+  stack->MarkStays();
+  return kSuccess;
+}
+
+// A key of the source, opened as itself for deletion, entry `entry` of
+// `copied`: when it is as the copy read it, deleted at once (a link key as the
+// link) or, when it had subkeys, taken on `stack` with a watch on its values,
+// so that the keys below it go first; otherwise it stays, and so does the
+// key it lies in. One that changed still has the keys below it visited.
+DWORD Visit(DeletionStack* stack, UniqueKey* key, std::size_t entry, const CopiedTree& copied) {
+  // The watch begins before the key is compared: no change falls between.
+  HANDLE watch = nullptr;
+  DWORD result = copied.has_subkeys(entry) ? stack->Watch(key->get(), &watch) : kSuccess;
+  if (result == ERROR_KEY_DELETED) {  // by someone else, since it was opened
+    stack->MarkStays();
+    return kSuccess;
+  }
+  if (result != kSuccess) return result;
+  bool same = false, link = false;
+  result = MatchesRead(key->get(), copied[entry].state, &same, &link);
+  if (result != kSuccess) return result;
+  if (copied.has_subkeys(entry) && !link) return stack->Push(key, entry, watch, !same);
+  if (!same) {
+    stack->MarkStays();
+    return kSuccess;
+  }
+  return DeleteOne(key->get(), stack);
+}
+
+// The key on top of `stack`, once the keys below it were visited: deleted
+// unless it stays, that is unless it changed since the copy read it (a value
+// set or deleted while the keys below it went included) or it still has a
+// subkey (one that stayed, or one the copy never saw). Then taken off.
+DWORD Leave(DeletionStack* stack) {
+  DeletionFrame& frame = stack->top();
+  bool stays = frame.stays || platform::ValuesChanged(frame.watch);
+  if (!stays) {
+    platform::KeyState now;
+    const DWORD result = platform::QueryKeyState(frame.key, &now);
+    if (result != kSuccess && result != ERROR_KEY_DELETED) return result;
+    stays = result != kSuccess || now.subkeys != 0;
+  }
+  if (!stays) {
+    const DWORD result = platform::DeleteKey(frame.key);
+    if (result != kSuccess && result != ERROR_KEY_DELETED) return result;
+    stays = result != kSuccess;
+  }
+  stack->Pop();
+  if (stays) stack->MarkStays();
+  return kSuccess;
+}
+
+// A move's deletion of what its copy read, `copied`, starting at `top` (the
+// key that the source path ends in, opened as itself), deepest first, each
+// key through its own handle; subkeys are opened as themselves by the names
+// read, so a link is deleted as the link, never entered. A key that changed
+// since the copy read it stays, with every key above it: kSourceChanged. The
+// first error stops the deletion and is returned.
+DWORD DeleteCopied(UniqueKey* top, const CopiedTree& copied) {
+  DeletionStack stack;
+  DWORD result = Visit(&stack, top, 0, copied);
+  while (result == kSuccess && !stack.empty()) {
+    DeletionFrame& frame = stack.top();
+    if (frame.next >= copied[frame.copied].end) {
+      result = Leave(&stack);
       continue;
     }
-    if (result != ERROR_NO_MORE_ITEMS) return result;
-    result = platform::DeleteKey(stack.top());
-    if (result != kSuccess) return result;
-    stack.Pop();
+    const std::size_t entry = frame.next;
+    frame.next = copied[entry].end;
+    UniqueKey child;
+    result = platform::OpenKeyNoFollow(frame.key, copied.name(entry), KeyAccess::kReadDelete, &child);
+    if (result == ERROR_FILE_NOT_FOUND || result == ERROR_KEY_DELETED) {  // gone since it was copied, or its parent
+      frame.stays = true;
+      result = kSuccess;
+      continue;
+    }
+    if (result == kSuccess) result = Visit(&stack, &child, entry, copied);
   }
-  return kSuccess;
+  if (result != kSuccess) return result;
+  return stack.top_stays() ? kSourceChanged : kSuccess;
 }
 
 // The destination as it stands: the key itself, or its nearest existing
@@ -369,25 +611,18 @@ DWORD CreateMissing(UniqueKey* key, std::wstring_view missing, CreatedKeys* crea
 // between the two opens, is refused with ERROR_INVALID_PARAMETER before
 // anything is written.
 DWORD MatchSourceEnd(HKEY unfollowed, std::wstring_view followed_name, bool* same_key) {
-  const auto names_it = [followed_name](const text::Wide& name) {
-    return Relate(name.view(), followed_name, platform::UpcaseKeyNameUnit, nullptr) == KeyRelation::kSame;
-  };
-  *same_key = false;
   text::Wide name;
-  DWORD result = platform::QueryKeyName(unfollowed, &name);
+  const auto names_it = [&name, followed_name](HKEY candidate, bool* matched) {
+    const DWORD result = platform::QueryKeyName(candidate, &name);
+    *matched = result == kSuccess &&
+               Relate(name.view(), followed_name, platform::UpcaseKeyNameUnit, nullptr) == KeyRelation::kSame;
+    return result;
+  };
+  bool matched = false, through_link = false;
+  const DWORD result = MatchItselfOrTarget(unfollowed, names_it, &matched, &through_link);
   if (result != kSuccess) return result;
-  if (names_it(name)) {
-    *same_key = true;
-    return kSuccess;
-  }
-  // The key that the link's name leads to, however it spells it.
-  UniqueKey target;
-  result = platform::OpenLinkTarget(unfollowed, KeyAccess::kInspect, &target);
-  if (result == ERROR_FILE_NOT_FOUND) return ERROR_INVALID_PARAMETER;  // no link, or none that leads anywhere
-  if (result != kSuccess) return result;
-  result = platform::QueryKeyName(target.get(), &name);
-  if (result != kSuccess) return result;
-  return names_it(name) ? kSuccess : ERROR_INVALID_PARAMETER;
+  *same_key = matched && !through_link;
+  return matched ? kSuccess : ERROR_INVALID_PARAMETER;
 }
 
 }  // namespace
@@ -449,13 +684,16 @@ DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destinat
                                target.missing.empty() ? KeyAccess::kWrite : KeyAccess::kCreateBelow, &writable);
   target.key.reset();
   if (result != kSuccess) return result;
+  CopiedTree copied;  // what a move reads, for its deletion
   {
     CreatedKeys created;
     SourceGuard guard(source_name.view());
     HKEY destination_key = nullptr;
     bool destination_created = false;
     result = CreateMissing(&writable, target.missing, &created, &guard, &destination_key, &destination_created);
-    if (result == kSuccess) result = CopyTree(copy_source, destination_key, destination_created, &created, &guard);
+    if (result == kSuccess)
+      result = CopyTree(copy_source, destination_key, destination_created, &created, &guard,
+                        deletion_key ? &copied : nullptr);
     if (result != kSuccess) {
       created.Undo();
       return result;
@@ -464,7 +702,7 @@ DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destinat
   writable.reset();
   source_key.reset();
   if (!move) return kSuccess;
-  return deletion_denied != kSuccess ? deletion_denied : DeleteTree(&deletion_key);
+  return deletion_denied != kSuccess ? deletion_denied : DeleteCopied(&deletion_key, copied);
 }
 
 }  // namespace mur::maintenance

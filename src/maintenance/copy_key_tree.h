@@ -29,11 +29,28 @@ namespace mur::maintenance {
 // endless: the copy fails where the registry refuses keys deeper than 512
 // levels, or 512 levels below the source with ERROR_CANT_RESOLVE_FILENAME.
 // A failed copy deletes every key this call created (the intermediate ones
-// included) and nothing else, and returns the error. The move then deletes
-// the source tree deepest first, each key through its own handle; a link key,
+// included) and nothing else, and returns the error.
+//
+// The source may change while the call runs. Each key is read at one moment:
+// its values copied and its subkeys' names listed, then its state (counts and
+// last-write time) asked again, and the key read again when it changed
+// meanwhile; each subkey is then opened by the name read, relative to its
+// parent, and one deleted since (or while it is read) is passed over. So a
+// copy misses nothing that stays in the source for the whole call. A key
+// that changes every time it is read, 8 times over, fails the copy with
+// ERROR_RETRY, undone.
+//
+// The move then deletes what it read, deepest first, each key through its
+// own handle, subkeys opened as themselves by the names read; a link key,
 // inside the tree or named by the source path itself, is deleted as the link,
-// its target neither entered nor deleted. A key that cannot be deleted stops
-// the deletion and its error is returned, with the complete copy in place.
+// its target neither entered nor deleted. It deletes a key only as the copy
+// read it: a key whose state differs (a value added, changed or removed, a
+// subkey added or removed; for a link, the key it leads to), a key one of whose
+// values is set or deleted while the keys below it are deleted, and a key
+// that still has a subkey (one that stays, or one the copy never saw) stays,
+// with every key above it, and the move returns ERROR_RETRY with the complete
+// copy in place. A key that cannot be deleted stops the deletion and its
+// error is returned, with the complete copy in place.
 //
 // A move deletes only what it copied: it opens the key that the source path
 // ends in as itself first, and the copy reads that very key; when that key is
@@ -43,7 +60,8 @@ namespace mur::maintenance {
 // nothing touched.
 //
 // Returns ERROR_SUCCESS or the first error (ERROR_NOT_ENOUGH_MEMORY when
-// memory runs out, undone like any other failure).
+// memory runs out, undone like any other failure; ERROR_RETRY for a source
+// that changed, as above).
 DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destination, int move_flag);
 
 }  // namespace mur::maintenance

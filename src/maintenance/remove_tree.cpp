@@ -127,14 +127,19 @@ class DirectoryStack {
   text::Buffer<std::uint64_t> blocks_;
 };
 
-// Opens the directory entry `entry` of the top directory and decides, from
-// its own handle, what it is.
-EntryAction OpenDirectoryEntry(HANDLE parent, const ListedEntry& entry, UniqueHandle* dir, bool* can_delete) {
-  FileFacts opened;
-  if (platform::OpenChildDirectory(parent, entry.name, dir, can_delete) != ERROR_SUCCESS ||
-      platform::QueryFacts(dir->get(), &opened) != ERROR_SUCCESS)
-    return EntryAction::kKeep;
-  return ActionForOpenedDirectory(entry.facts.attributes, entry.facts.id, opened.attributes, opened.id);
+// Opens the directory entry `entry` of `parent` and decides, from its own
+// handle, what it is (*action; kKeep when the handle cannot be asked).
+// Returns the open's outcome: platform::EntryGone when the entry vanished,
+// or began to be deleted, since it was listed.
+DWORD OpenDirectoryEntry(HANDLE parent, const ListedEntry& entry, UniqueHandle* dir, bool* can_delete,
+                         EntryAction* action) {
+  *action = EntryAction::kKeep;
+  const DWORD opened = platform::OpenChildDirectory(parent, entry.name, dir, can_delete);
+  if (opened != ERROR_SUCCESS) return opened;
+  FileFacts facts;
+  if (platform::QueryFacts(dir->get(), &facts) == ERROR_SUCCESS)
+    *action = ActionForOpenedDirectory(entry.facts.attributes, entry.facts.id, facts.attributes, facts.id);
+  return ERROR_SUCCESS;
 }
 
 // Whether the open directory `dir` is the root of a volume or share; true as
@@ -170,7 +175,9 @@ bool RemoveLink(UniqueHandle* link, bool can_delete) {
   return can_delete && platform::MarkForDeletion(link->get()) == ERROR_SUCCESS && link->Close() == ERROR_SUCCESS;
 }
 
-// One entry of the directory on top of the stack.
+// One entry of the directory on top of the stack. An entry that is gone by
+// the time it is opened, or is being deleted by someone else, counts as
+// removed.
 void TakeEntry(DirectoryStack* stack, const ListedEntry& entry) {
   if (entry.name == L"." || entry.name == L"..") return;
   const HANDLE parent = stack->top().dir;
@@ -182,16 +189,24 @@ void TakeEntry(DirectoryStack* stack, const ListedEntry& entry) {
     case EntryAction::kKeep:
       stack->top().kept = true;
       return;
-    case EntryAction::kDelete:
-      if (platform::DeleteChildFile(parent, entry.name) != ERROR_SUCCESS) stack->top().kept = true;
+    case EntryAction::kDelete: {
+      const DWORD deleted = platform::DeleteChildFile(parent, entry.name);
+      if (deleted != ERROR_SUCCESS && !platform::EntryGone(deleted)) stack->top().kept = true;
       return;
+    }
     case EntryAction::kDescend:
     case EntryAction::kRemoveLink:
       break;
   }
   UniqueHandle dir;
   bool can_delete = false;
-  switch (OpenDirectoryEntry(parent, entry, &dir, &can_delete)) {
+  EntryAction action = EntryAction::kKeep;
+  const DWORD opened = OpenDirectoryEntry(parent, entry, &dir, &can_delete, &action);
+  if (opened != ERROR_SUCCESS) {
+    if (!platform::EntryGone(opened)) stack->top().kept = true;
+    return;
+  }
+  switch (action) {
     case EntryAction::kDescend:
       if (!stack->Push(std::move(dir), can_delete)) stack->top().kept = true;
       return;
@@ -325,7 +340,10 @@ int RemoveFiles(std::wstring_view directory) {
 
   UniqueHandle dir;
   bool can_delete = false;
-  const EntryAction action = OpenDirectoryEntry(stack.top().dir, top, &dir, &can_delete);
+  EntryAction action = EntryAction::kKeep;
+  const DWORD opened = OpenDirectoryEntry(stack.top().dir, top, &dir, &can_delete, &action);
+  // A top removed by someone else since it was listed leaves no tree.
+  if (opened != ERROR_SUCCESS) return platform::EntryGone(opened) ? 1 : 0;
   if (action == EntryAction::kKeep) return 0;
   // So is the directory acted on, should it turn out to be one.
   if (IsARoot(dir.get())) return 0;

@@ -19,7 +19,9 @@ namespace mur::maintenance {
 // handle by their true names, without following a reparse point, and each
 // is acted on through the handle it was inspected with. Entries follow
 // ActionFor (maintenance/removal_rules.h): hidden, system and read-only files
-// stay, and so do their directories and every directory above them. A
+// stay, and so do their directories and every directory above them. An entry
+// that vanished between the listing and its open, or that someone else is
+// already deleting, counts as removed. A
 // directory that is itself a link is removed as a link, never emptied; one
 // that leads to a volume or share root (followed only to see where it leads)
 // is refused and left as it is. The

@@ -6,6 +6,11 @@
 // trailing dots or spaces, no code-page conversion. Relative opens ask not to
 // follow a reparse point. Every call returns a Win32 error code
 // (ERROR_SUCCESS on success); every handle is owned by a UniqueHandle.
+//
+// An entry can vanish between a listing and an open: a relative open then
+// answers ERROR_FILE_NOT_FOUND when no entry has the name any more, and
+// ERROR_DELETE_PENDING when the entry is there but already being deleted (the
+// status that Win32 would report as ERROR_ACCESS_DENIED, like a refusal).
 #pragma once
 
 #include <windows.h>
@@ -55,6 +60,10 @@ DWORD OpenChildTarget(HANDLE parent, std::wstring_view name, UniqueHandle* dir);
 // and one close; a reparse point is deleted itself. A read-only file, or one
 // held open without delete sharing, is refused.
 DWORD DeleteChildFile(HANDLE parent, std::wstring_view name);
+
+// Whether a relative open's answer says the entry is gone or going: no longer
+// there, or already being deleted by someone else.
+inline bool EntryGone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_DELETE_PENDING; }
 
 // The attributes and file id of an open handle; the id is 0 on a file system
 // that does not report one.

@@ -65,6 +65,12 @@ NTSTATUS OpenRelative(HANDLE parent, std::wstring_view name, ACCESS_MASK access,
   return ::NtOpenFile(out, access, &attributes, &io, kShareAll, options);
 }
 
+// A relative open's status as a Win32 code: an entry being deleted keeps a
+// code of its own (Win32 folds it into ERROR_ACCESS_DENIED).
+DWORD OpenError(NTSTATUS status) {
+  return status == nt::kDeletePending ? ERROR_DELETE_PENDING : nt::ToWin32(status);
+}
+
 }  // namespace
 
 DWORD FullPath(const wchar_t* path, text::Wide* full) {
@@ -111,7 +117,7 @@ DWORD OpenChildDirectory(HANDLE parent, std::wstring_view name, UniqueHandle* di
     } else if (status == nt::kSuccess) {
       *can_delete = true;
     }
-    if (status != nt::kSuccess) return nt::ToWin32(status);
+    if (status != nt::kSuccess) return OpenError(status);
     dir->reset(h);
     return ERROR_SUCCESS;
   });
@@ -135,7 +141,7 @@ DWORD DeleteChildFile(HANDLE parent, std::wstring_view name) {
     HANDLE h = nullptr;
     const NTSTATUS status = OpenRelative(parent, name, DELETE,
                                          FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_DELETE_ON_CLOSE, &h);
-    if (status != nt::kSuccess) return nt::ToWin32(status);
+    if (status != nt::kSuccess) return OpenError(status);
     file.reset(h);
     return ERROR_SUCCESS;
   });

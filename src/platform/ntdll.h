@@ -19,6 +19,7 @@ constexpr NTSTATUS kAccessDenied = static_cast<NTSTATUS>(0xC0000022L);
 constexpr NTSTATUS kBufferTooSmall = static_cast<NTSTATUS>(0xC0000023L);
 constexpr NTSTATUS kObjectNameInvalid = static_cast<NTSTATUS>(0xC0000033L);
 constexpr NTSTATUS kSharingViolation = static_cast<NTSTATUS>(0xC0000043L);
+constexpr NTSTATUS kDeletePending = static_cast<NTSTATUS>(0xC0000056L);
 constexpr NTSTATUS kNotSupported = static_cast<NTSTATUS>(0xC00000BBL);
 constexpr NTSTATUS kInvalidLevel = static_cast<NTSTATUS>(0xC0000148L);
 

@@ -8,6 +8,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
+#include "platform/file.h"
 #include "platform/unique.h"
 #include "text/buffer.h"
 
@@ -85,14 +88,27 @@ struct EnumBuffers {
   text::Wide subkey_name;
 };
 
-struct KeyCounts {
+// What the registry tells of a key without listing it: the numbers of its
+// subkeys and values, and when it last changed (a value set or deleted, a
+// subkey created or deleted right below it; a change further down does not
+// count). Two equal readings saw no such change between them, as far as the
+// registry's clock tells: two changes within one tick of it leave one time,
+// and only the numbers may then differ.
+struct KeyState {
   DWORD subkeys = 0;
   DWORD values = 0;
+  std::uint64_t last_write = 0;  // FILETIME units
 };
+inline bool operator==(const KeyState& a, const KeyState& b) {
+  return a.subkeys == b.subkeys && a.values == b.values && a.last_write == b.last_write;
+}
+inline bool operator!=(const KeyState& a, const KeyState& b) { return !(a == b); }
 
-// The numbers of subkeys and values of `key`; makes `buffers` large enough
-// for its longest names and largest data.
-DWORD PrepareEnum(HKEY key, EnumBuffers* buffers, KeyCounts* counts);
+DWORD QueryKeyState(HKEY key, KeyState* state);
+
+// QueryKeyState, and makes `buffers` large enough for the key's longest names
+// and largest data.
+DWORD PrepareEnum(HKEY key, EnumBuffers* buffers, KeyState* state);
 
 // One value as stored: type and data byte for byte (a string without its
 // terminator, odd lengths, any type). Points into the EnumBuffers it was
@@ -112,5 +128,15 @@ DWORD SetValue(HKEY key, const ValueRef& value);
 // The name of the subkey at `index`, zero-terminated in buffers->subkey_name
 // (ERROR_NO_MORE_ITEMS past the last).
 DWORD EnumKey(HKEY key, DWORD index, EnumBuffers* buffers, const wchar_t** name);
+
+// Watching the values of a key, one key at a time per event: CreateWatchEvent
+// makes the event (reused from key to key); WatchValues watches `key` (opened
+// with kRead or kReadDelete) from now until the handle closes, and
+// ValuesChanged then tells whether one of its values was set or deleted
+// since (true as well when that cannot be told). A subkey created or deleted
+// below it is no change here.
+DWORD CreateWatchEvent(UniqueHandle* event);
+DWORD WatchValues(HKEY key, HANDLE event);
+bool ValuesChanged(HANDLE event);
 
 }  // namespace mur::platform

@@ -249,21 +249,41 @@ DWORD OpenLinkTarget(HKEY link, KeyAccess access, UniqueKey* target) {
 
 wchar_t UpcaseKeyNameUnit(wchar_t unit) { return ::RtlUpcaseUnicodeChar(unit); }
 
-DWORD PrepareEnum(HKEY key, EnumBuffers* buffers, KeyCounts* counts) {
+namespace {
+
+// The longest names and largest data of a key's items.
+struct ItemSizes {
+  DWORD subkey_name = 0;
+  DWORD value_name = 0;
+  DWORD data = 0;
+};
+
+DWORD QueryInfo(HKEY key, KeyState* state, ItemSizes* sizes) {
   unsigned long armed = 0;
   if (seam::Tripped(seam::kRegQueryInfoKey, &armed)) return armed;
-  DWORD subkeys = 0, max_subkey = 0, values = 0, max_name = 0, max_data = 0;
-  const LONG result = ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, &max_subkey, nullptr, &values,
-                                         &max_name, &max_data, nullptr, nullptr);
-  if (result != ERROR_SUCCESS) return static_cast<DWORD>(result);
+  FILETIME written{};
+  const LONG result =
+      ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &state->subkeys, sizes ? &sizes->subkey_name : nullptr,
+                         nullptr, &state->values, sizes ? &sizes->value_name : nullptr,
+                         sizes ? &sizes->data : nullptr, nullptr, &written);
+  state->last_write = (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+  return static_cast<DWORD>(result);
+}
+
+}  // namespace
+
+DWORD QueryKeyState(HKEY key, KeyState* state) { return QueryInfo(key, state, nullptr); }
+
+DWORD PrepareEnum(HKEY key, EnumBuffers* buffers, KeyState* state) {
+  ItemSizes max;
+  const DWORD result = QueryInfo(key, state, &max);
+  if (result != ERROR_SUCCESS) return result;
   // Names are counted in characters without their terminating zero.
-  if (buffers->value_name.size() < max_name + 1 && !buffers->value_name.Resize(max_name + 1))
+  if (buffers->value_name.size() < max.value_name + 1 && !buffers->value_name.Resize(max.value_name + 1))
     return ERROR_NOT_ENOUGH_MEMORY;
-  if (buffers->data.size() < max_data && !buffers->data.Resize(max_data)) return ERROR_NOT_ENOUGH_MEMORY;
-  if (buffers->subkey_name.size() < max_subkey + 1 && !buffers->subkey_name.Resize(max_subkey + 1))
+  if (buffers->data.size() < max.data && !buffers->data.Resize(max.data)) return ERROR_NOT_ENOUGH_MEMORY;
+  if (buffers->subkey_name.size() < max.subkey_name + 1 && !buffers->subkey_name.Resize(max.subkey_name + 1))
     return ERROR_NOT_ENOUGH_MEMORY;
-  counts->subkeys = subkeys;
-  counts->values = values;
   return ERROR_SUCCESS;
 }
 
@@ -340,5 +360,26 @@ DWORD EnumKey(HKEY key, DWORD index, EnumBuffers* buffers, const wchar_t** name)
     return ERROR_SUCCESS;
   }
 }
+
+DWORD CreateWatchEvent(UniqueHandle* event) {
+  event->reset();
+  return seam::Open(seam::kRegWatchValues, [&]() -> DWORD {
+    // Manual reset: it stays signaled until the next watch begins.
+    const HANDLE h = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!h) return ::GetLastError();
+    event->reset(h);
+    return ERROR_SUCCESS;
+  });
+}
+
+DWORD WatchValues(HKEY key, HANDLE event) {
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kRegWatchValues, &armed)) return armed;
+  // Signaled by the close of the key it watched last, if by nothing else.
+  if (!::ResetEvent(event)) return ::GetLastError();
+  return static_cast<DWORD>(::RegNotifyChangeKeyValue(key, FALSE, REG_NOTIFY_CHANGE_LAST_SET, event, TRUE));
+}
+
+bool ValuesChanged(HANDLE event) { return ::WaitForSingleObject(event, 0) != WAIT_TIMEOUT; }
 
 }  // namespace mur::platform

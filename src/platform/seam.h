@@ -6,8 +6,9 @@
 // hooks are installed, and each of these is one pointer test. The test
 // build, MUR_seam.dll, links seam_controls.cpp, which installs hooks at load
 // and exports the controls: fail the Nth call of one operation with a chosen
-// error code, delay every call of one, count the calls, and count the
-// handles that the platform's owners hold open. A few native queries inside
+// error code, delay every call of one (or only its Nth), count the calls,
+// and count the handles that the platform's owners hold open (now, and the
+// most at once). A few native queries inside
 // a call are reached through a table instead (seam_natives.h), which the
 // test build swaps to stand in for their answers.
 #pragma once
@@ -41,7 +42,7 @@ enum Op : int {
   kEmptyListingRead,
   // Registry key tree copy (kRegDeleteKey deletes through a key's handle,
   // kRegQueryKeyName asks a key's full name, kRegQueryLinkTarget reads the
-  // target of a link key).
+  // target of a link key, kRegWatchValues watches a key's values).
   kRegOpenKey = 30,
   kRegCreateKey,
   kRegQueryInfoKey,
@@ -52,6 +53,7 @@ enum Op : int {
   kRegCloseKey,
   kRegQueryKeyName,
   kRegQueryLinkTarget,
+  kRegWatchValues,  // CreateWatchEvent, WatchValues
   // Every Buffer allocation (text/buffer.h).
   kAllocate = 50,
   kOpCount

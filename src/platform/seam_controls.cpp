@@ -24,9 +24,14 @@ std::atomic<int> g_pause_op{0};
 std::atomic<long> g_pause_nth{0};
 std::atomic<HANDLE> g_pause_reached{nullptr};
 std::atomic<HANDLE> g_pause_release{nullptr};
+std::atomic<long> g_delay_nth{0};  // 0: every call of g_delay_op waits
+std::atomic<long> g_peak_handles{0};
 
 bool Trip(Op op, unsigned long* error) {
-  if (g_delay_op.load() == op) ::Sleep(g_delay_ms.load());
+  if (g_delay_op.load() == op) {
+    const long nth = g_delay_nth.load();
+    if (nth == 0 || nth == g_calls[op].load() + 1) ::Sleep(g_delay_ms.load());
+  }
   const long n = ++g_calls[op];
   if (g_pause_op.load() == op && g_pause_nth.load() == n) {
     const HANDLE release = g_pause_release.load();
@@ -42,7 +47,12 @@ bool Trip(Op op, unsigned long* error) {
   return true;
 }
 
-void Opened() { ++g_live_handles; }
+void Opened() {
+  const long live = ++g_live_handles;
+  long peak = g_peak_handles.load();
+  while (live > peak && !g_peak_handles.compare_exchange_weak(peak, live)) {
+  }
+}
 void Closed() { --g_live_handles; }
 
 bool AllocationFails() {
@@ -87,6 +97,7 @@ void ResetCounts() {
   g_armed_op = 0;
   g_armed_nth = 0;
   for (auto& c : g_calls) c = 0;
+  g_peak_handles = g_live_handles.load();
 }
 
 struct Install {
@@ -124,12 +135,23 @@ void WINAPI MURSeam_Reset() {
   g_delay_op = 0;
   g_delay_ms = 0;
   g_pause_op = 0;
+  g_delay_nth = 0;
 }
 
 // Every call of `op` waits `milliseconds` first; 0 ends the waiting.
 void WINAPI MURSeam_Delay(int op, DWORD milliseconds) {
   if (!Valid(op)) return;
   g_delay_ms = milliseconds;
+  g_delay_nth = 0;
+  g_delay_op = milliseconds ? op : 0;
+}
+
+// Only call number `nth` of `op` (counted as MURSeam_Calls counts) waits
+// `milliseconds` first; 0 ends the waiting. It is counted once it goes on.
+void WINAPI MURSeam_DelayCall(int op, int nth, DWORD milliseconds) {
+  if (!Valid(op) || nth < 1) return;
+  g_delay_ms = milliseconds;
+  g_delay_nth = nth;
   g_delay_op = milliseconds ? op : 0;
 }
 
@@ -150,5 +172,8 @@ int WINAPI MURSeam_Calls(int op) { return Valid(op) ? static_cast<int>(g_calls[o
 
 // Handles that the platform's owners hold open right now.
 int WINAPI MURSeam_LiveHandles() { return static_cast<int>(g_live_handles.load()); }
+
+// The most handles they held at once since the last Arm or Reset.
+int WINAPI MURSeam_PeakHandles() { return static_cast<int>(g_peak_handles.load()); }
 
 }  // extern "C"

@@ -23,6 +23,7 @@ using SeamResetFn = void(WINAPI*)();
 using SeamCountFn = int(WINAPI*)(int);
 using SeamLiveFn = int(WINAPI*)();
 using SeamPauseFn = void(WINAPI*)(int, int, HANDLE, HANDLE);
+using SeamDelayCallFn = void(WINAPI*)(int, int, DWORD);
 
 class Library {
  public:

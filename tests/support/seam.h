@@ -25,6 +25,12 @@ struct Seam {
   static void Pause(seam::Op op, int nth, HANDLE reached, HANDLE release) {
     MurSeam().Get<SeamPauseFn>("MURSeam_Pause")(op, nth, reached, release);
   }
+  // Only call number `nth` of `op` waits `milliseconds` first (0: no wait).
+  static void DelayCall(seam::Op op, int nth, DWORD milliseconds) {
+    MurSeam().Get<SeamDelayCallFn>("MURSeam_DelayCall")(op, nth, milliseconds);
+  }
+  // The most handles the library held at once since the last Arm or Reset.
+  static int PeakHandles() { return MurSeam().Get<SeamLiveFn>("MURSeam_PeakHandles")(); }
 };
 
 // Resets the seam before and after each test.

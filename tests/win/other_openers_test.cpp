@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "support/background.h"
 #include "support/expected_store.h"
 #include "support/process.h"
+#include "support/race.h"
 #include "support/scratch.h"
 #include "support/seam.h"
 

@@ -5,12 +5,14 @@
 // 1252.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
 #include <cwctype>
 #include <set>
 #include <string>
-#include <thread>
 
 #include "support/library.h"
+#include "support/race.h"
 #include "support/registry.h"
 #include "support/seam.h"
 #include "support/tree.h"
@@ -709,11 +711,12 @@ TEST_F(RegistryCopyFaults, FailedCopyUndoesOnlyWhatItCreated) {
   // Counted from the call's first registry operation: opens 1 to 4 find the
   // source and the destination; then each source subkey is opened, and its
   // counterpart in a destination key that existed: open 7 is the copy's
-  // second source subkey.
+  // second source subkey, refused (one not found is one deleted since it
+  // was listed, which the copy passes over).
   const Fault faults[] = {{seam::kRegSetValue, 12, ERROR_ACCESS_DENIED},
                           {seam::kRegCreateKey, 4, ERROR_ACCESS_DENIED},
                           {seam::kRegEnumValue, 9, ERROR_MORE_DATA + 1000},
-                          {seam::kRegOpenKey, 7, ERROR_FILE_NOT_FOUND},
+                          {seam::kRegOpenKey, 7, ERROR_ACCESS_DENIED},
                           {seam::kRegEnumKey, 3, ERROR_ACCESS_DENIED},
                           {seam::kRegQueryInfoKey, 4, ERROR_ACCESS_DENIED}};
   for (const Fault& f : faults) {
@@ -766,7 +769,7 @@ TEST_F(RegistryCopyFaults, FailedCopyIntoAMultiLevelNewDestinationLeavesNoKeyItM
       {"setting the first value", seam::kRegSetValue, 1, ERROR_ACCESS_DENIED},
       {"setting a value deep down", seam::kRegSetValue, 11, ERROR_ACCESS_DENIED},
       {"listing subkeys", seam::kRegEnumKey, 4, ERROR_ACCESS_DENIED},
-      {"opening a source subkey", seam::kRegOpenKey, 11, ERROR_FILE_NOT_FOUND},
+      {"opening a source subkey", seam::kRegOpenKey, 11, ERROR_ACCESS_DENIED},
   };
   for (const Fault& f : faults) {
     SCOPED_TRACE(f.why);
@@ -850,16 +853,26 @@ TEST_F(RegistryCopyFaults, KeyNamesFromTheObjectNameDecideTheSame) {
   }
 }
 
+// A failure in the move's deletion: a key that cannot be deleted, or a watch
+// on the values of a key whose subkeys are to be deleted first that cannot be
+// made (its event, its watch). The deletion stops there with the error, and
+// the complete copy stays.
 TEST_F(RegistryCopyFaults, MoveThatCannotDeleteTheSourceReportsItAndKeepsTheCopy) {
-  for (int nth : {1, 3}) {
-    SCOPED_TRACE(nth);
+  struct Fault {
+    seam::Op op;
+    int nth;
+  };
+  for (const Fault f : {Fault{seam::kRegDeleteKey, 1}, Fault{seam::kRegDeleteKey, 3},
+                        Fault{seam::kRegWatchValues, 1}, Fault{seam::kRegWatchValues, 2},
+                        Fault{seam::kRegWatchValues, 4}}) {
+    SCOPED_TRACE(std::to_string(f.op) + "#" + std::to_string(f.nth));
     TestKey t;
     const std::string src = t.path("src"), dst = t.path("dst");
     FillSource(t, src);
     const RegSnapshot before = Snapshot(t.root(), src);
-    Seam::Arm(seam::kRegDeleteKey, nth, ERROR_ACCESS_DENIED);
+    Seam::Arm(f.op, f.nth, ERROR_ACCESS_DENIED);
     EXPECT_EQ(ERROR_ACCESS_DENIED, Copy(MurSeam(), t.root(), src, dst, 1));
-    EXPECT_EQ(nth, Seam::Calls(seam::kRegDeleteKey));  // stopped at the failing key
+    EXPECT_EQ(f.nth, Seam::Calls(f.op));  // stopped at the failing key
     EXPECT_EQ(before, Snapshot(t.root(), dst));
     EXPECT_TRUE(RegKeyExists(t.root(), src));
     EXPECT_EQ(0, Seam::LiveHandles());
@@ -911,30 +924,6 @@ TEST_F(RegistryCopyFaults, NoKeyLeftOpenOnAnyPath) {
 }
 
 class RegistryCopyRace : public SeamTest {};
-
-// A call of the library on a thread of its own, joined on every way out of
-// the test (an ASSERT that returns early included).
-class Background {
- public:
-  template <class Body>
-  explicit Background(Body body) : thread_(body) {}
-  ~Background() { Join(); }
-  void Join() {
-    if (thread_.joinable()) thread_.join();
-  }
-
- private:
-  std::thread thread_;
-};
-
-// Waits up to ten seconds for the first call of `op`; false when none came.
-bool FirstCallOf(seam::Op op) {
-  for (int i = 0; i < 1000; ++i) {
-    if (Seam::Calls(op) >= 1) return true;
-    ::Sleep(10);
-  }
-  return false;
-}
 
 // While the copy waits to create Deeper, the second key of its new
 // destination New\Deeper\Dst, someone else makes Deeper, granting writing
@@ -1007,6 +996,229 @@ TEST_F(RegistryCopyRace, ASourcePathSwappedBetweenItsOpensIsNeverDeleted) {
   EXPECT_EQ(target, Snapshot(r, t.wpath(L"Target")));
   EXPECT_FALSE(RegKeyExists(r, t.wpath(L"Dst")));
   EXPECT_EQ(0, Seam::LiveHandles());
+}
+
+// The source of the races below, under the test key's S: two values, 20
+// subkeys k00 to k19 with a value each (k03 with a subkey of its own) and a
+// subkey "values" with 200 values. Every key is read, copied and deleted in
+// the order of its name.
+void FillChangingSource(const TestKey& t) {
+  const HKEY r = t.root();
+  SetRegString(r, t.wpath(L"S"), L"a", L"top a");
+  SetRegString(r, t.wpath(L"S"), L"b", L"top b");
+  for (int k = 0; k < 20; ++k) {
+    const std::wstring name = (k < 10 ? L"k0" : L"k") + std::to_wstring(k);
+    SetRegString(r, t.wpath(L"S\\" + name), L"x", name);
+  }
+  SetRegString(r, t.wpath(L"S\\k03\\inner"), L"y", L"inner");
+  Key values;
+  ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(r, t.wpath(L"S\\values").c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                             nullptr, values.put(), nullptr));
+  for (int v = 0; v < 200; ++v) {
+    wchar_t name[8];
+    std::swprintf(name, 8, L"v%03d", v);
+    const std::vector<BYTE> data = Sz(name);
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExW(values.get(), name, 0, REG_SZ, data.data(), DWORD(data.size())));
+  }
+}
+
+// Every key and every value of `expected` is in `first` or in `second`,
+// with its type and data.
+void ExpectEachIn(const RegSnapshot& expected, const RegSnapshot& first, const RegSnapshot& second) {
+  for (const auto& [key, values] : expected) {
+    const auto in_first = first.find(key), in_second = second.find(key);
+    EXPECT_TRUE(in_first != first.end() || in_second != second.end()) << "key lost: " << key;
+    for (const auto& [name, value] : values) {
+      const bool kept = (in_first != first.end() && in_first->second.count(name) &&
+                         in_first->second.at(name) == value) ||
+                        (in_second != second.end() && in_second->second.count(name) &&
+                         in_second->second.at(name) == value);
+      EXPECT_TRUE(kept) << "value lost: " << key << " " << name;
+    }
+  }
+}
+
+// What stayed in the source for the whole call: the keys and values of
+// `before` that `after` holds alike.
+RegSnapshot Stayed(const RegSnapshot& before, const RegSnapshot& after) {
+  RegSnapshot stayed;
+  for (const auto& [key, values] : before) {
+    const auto now = after.find(key);
+    if (now == after.end()) continue;
+    auto& kept = stayed[key];
+    for (const auto& [name, value] : values)
+      if (now->second.count(name) && now->second.at(name) == value) kept[name] = value;
+  }
+  return stayed;
+}
+
+// Another party changes the source while the copy reads it, or while a
+// move deletes it: it deletes keys and values the copy has read, adds a
+// subkey or a value where the copy has passed, or, during the deletion,
+// sets a value or adds a subkey on a key whose subkeys are being deleted. A
+// copy loses nothing that stayed in the source the whole call (no change
+// shifts a key or value out of the reading), and returns 0. A move loses
+// nothing at all: every key and value is in the destination or still in the
+// source. It deletes only what it copied, as it was when copied; a key that
+// changed since stays, with the keys above it, and the move answers
+// ERROR_RETRY, unless the change fell inside the key's reading, which then
+// read it again.
+TEST_F(RegistryCopyRace, ChangesMadeMeanwhileLoseNothing) {
+  enum class Change {
+    kDeleteCopiedKeys,
+    kDeleteCopiedValues,
+    kDeleteKeyBeingRead,
+    kAddSubkeys,
+    kAddValue,
+    kDeleteSource,
+    kSetTopValue,
+    kAddTopSubkey
+  };
+  struct Case {
+    const char* why;
+    Change change;
+    seam::Op paused;  // the change is made while call number `at` of it waits
+    int at;
+    bool copies;  // also run as a plain copy (a change during the deletion is a move's only)
+    DWORD moved;  // what the move returns
+    bool unread_deleted = false;  // the change deletes what the call has not read: only that is lost
+  };
+  // The destination's creations: D, then k00, k01, ...: the 12th is k10's.
+  // Its values: the top's two, the keys', and from the 24th on v000, ...
+  // The move's deletion begins with a watch on the top's values (its event
+  // made first, the 1st call); then k00 is deleted, then k01, the top last.
+  const Case cases[] = {
+      {"subkeys already copied deleted", Change::kDeleteCopiedKeys, seam::kRegCreateKey, 12, true, ERROR_RETRY},
+      {"values already copied deleted while their key is read", Change::kDeleteCopiedValues, seam::kRegSetValue,
+       124, true, 0},
+      {"a key deleted while it is read", Change::kDeleteKeyBeingRead, seam::kRegSetValue, 124, true, ERROR_RETRY,
+       true},
+      {"a subkey added to a key already copied, and one beside them", Change::kAddSubkeys, seam::kRegCreateKey, 12,
+       true, ERROR_RETRY},
+      {"a value added to a key already copied", Change::kAddValue, seam::kRegCreateKey, 12, true, ERROR_RETRY},
+      {"the whole source deleted once copied", Change::kDeleteSource, seam::kRegWatchValues, 2, false,
+       ERROR_RETRY},
+      {"a value set on the top while its subkeys are deleted", Change::kSetTopValue, seam::kRegDeleteKey, 2, false,
+       ERROR_RETRY},
+      {"a subkey added to the top while its subkeys are deleted", Change::kAddTopSubkey, seam::kRegDeleteKey, 2,
+       false, ERROR_RETRY},
+  };
+  for (const Case& c : cases) {
+    for (int flag : {0, 1}) {
+      if (flag == 0 && !c.copies) continue;
+      SCOPED_TRACE(std::string(c.why) + (flag ? ", move" : ", copy"));
+      Seam::Reset();
+      TestKey t;
+      const HKEY r = t.root();
+      FillChangingSource(t);
+      const std::wstring source = t.wpath(L"S");
+      const RegSnapshot before = Snapshot(r, source);
+      Seam::DelayCall(c.paused, c.at, 1500);
+      int result = -1;
+      RegSnapshot meanwhile;
+      int calls_then = -1;
+      {
+        Background copy([&] { result = Copy(MurSeam(), r, t.path("S"), t.path("D"), flag); });
+        ASSERT_TRUE(WaitForCalls(c.paused, c.at - 1));
+        const RegSnapshot copied = Snapshot(r, t.wpath(L"D"));
+        switch (c.change) {
+          case Change::kDeleteCopiedKeys:
+            for (const auto& [key, values] : copied)
+              if (!key.empty() && key.find(L'\\') == std::wstring::npos) DeleteRegTree(r, source + L"\\" + key);
+            break;
+          case Change::kDeleteCopiedValues: {
+            Key key;
+            ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(r, (source + L"\\values").c_str(), 0, KEY_SET_VALUE, key.put()));
+            for (const auto& [name, value] : copied.at(L"values")) ::RegDeleteValueW(key.get(), name.c_str());
+            break;
+          }
+          case Change::kDeleteKeyBeingRead:
+            DeleteRegTree(r, source + L"\\values");
+            break;
+          case Change::kAddSubkeys:
+            SetRegString(r, source + L"\\k00\\late", L"z", L"late subkey");
+            SetRegString(r, source + L"\\zz", L"z", L"late beside");
+            break;
+          case Change::kAddValue:
+            SetRegString(r, source + L"\\k00", L"late", L"late value");
+            break;
+          case Change::kDeleteSource:
+            DeleteRegTree(r, source);
+            break;
+          case Change::kSetTopValue:
+            SetRegString(r, source, L"late", L"late value");
+            break;
+          case Change::kAddTopSubkey:
+            SetRegString(r, source + L"\\zz", L"z", L"late subkey");
+            break;
+        }
+        meanwhile = Snapshot(r, source);
+        calls_then = Seam::Calls(c.paused);
+        Seam::Delay(c.paused, 0);
+      }
+      ASSERT_EQ(c.at - 1, calls_then) << "the change came too late";
+      ASSERT_NE(before, meanwhile);
+
+      const RegSnapshot destination = Snapshot(r, t.wpath(L"D"));
+      const RegSnapshot after = Snapshot(r, source);
+      if (flag == 0) {
+        EXPECT_EQ(0, result);
+        EXPECT_EQ(meanwhile, after);
+        ExpectEachIn(Stayed(before, meanwhile), destination, RegSnapshot());
+      } else {
+        EXPECT_EQ(static_cast<int>(c.moved), result);
+        if (c.moved == 0) {
+          EXPECT_TRUE(after.empty());
+        }
+        if (!c.unread_deleted) {
+          ExpectEachIn(before, destination, after);
+        }
+        ExpectEachIn(meanwhile, destination, after);
+      }
+      EXPECT_EQ(0, Seam::LiveHandles());
+    }
+  }
+}
+
+// A source key that changes every time the copy reads it, here a value set
+// each time the copy has read one: read again and again, then given up. The
+// call answers ERROR_RETRY, leaves no key of its own, and a move deletes
+// nothing.
+TEST_F(RegistryCopyRace, ASourceKeyThatNeverHoldsStillIsGivenUp) {
+  for (int flag : {0, 1}) {
+    SCOPED_TRACE(flag);
+    Seam::Reset();
+    TestKey t;
+    const HKEY r = t.root();
+    SetRegString(r, t.wpath(L"S"), L"v0", L"zero");
+    SetRegString(r, t.wpath(L"S"), L"v1", L"one");
+    SetRegString(r, t.wpath(L"S\\sub"), L"s", L"sub");
+    // Every value read waits, so that each change lands inside a reading.
+    Seam::Delay(seam::kRegEnumValue, 100);
+    std::atomic<bool> done{false};
+    int result = -1;
+    int changes = 0;
+    {
+      Background copy([&] {
+        result = Copy(MurSeam(), r, t.path("S"), t.path("New\\D"), flag);
+        done = true;
+      });
+      for (int read = 0; !done && read < 200;) {
+        if (!WaitForCalls(seam::kRegEnumValue, read + 1)) break;
+        read = Seam::Calls(seam::kRegEnumValue);
+        SetRegValue(r, t.wpath(L"S"), L"tick", REG_DWORD, Dword(DWORD(read)));
+        ++changes;
+      }
+      Seam::Delay(seam::kRegEnumValue, 0);
+    }
+    EXPECT_EQ(ERROR_RETRY, result);
+    EXPECT_GE(changes, 8);
+    EXPECT_FALSE(RegKeyExists(r, t.wpath(L"New")));
+    const RegSnapshot after = Snapshot(r, t.wpath(L"S"));
+    EXPECT_EQ(Sz(L"zero"), after.at(L"").at(L"v0").data);
+    EXPECT_EQ(Sz(L"sub"), after.at(L"sub").at(L"s").data);
+    EXPECT_EQ(0, Seam::LiveHandles());
+  }
 }
 
 }  // namespace

@@ -7,13 +7,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <ostream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/code_page.h"
 #include "support/handles.h"
 #include "support/library.h"
+#include "support/race.h"
 #include "support/scratch.h"
 #include "support/seam.h"
 #include "support/tree.h"
@@ -738,8 +740,8 @@ TEST_F(RemoveTreeRace, DirectorySwappedForALinkMidwayIsNotFollowed) {
   // by which time the top has been listed.
   Seam::Delay(seam::kOpenChildDirectory, 2500);
   int result = -1;
-  std::thread removal([&] { result = Remove(MurSeam(), root.c_str()); });
-  while (Seam::Calls(seam::kOpenChildDirectory) < 1) ::Sleep(10);
+  Background removal([&] { result = Remove(MurSeam(), root.c_str()); });
+  ASSERT_TRUE(FirstCallOf(seam::kOpenChildDirectory));
   ::Sleep(300);  // the top is listed; the open of "sub" is waiting
   ASSERT_TRUE(RunUnixShell(swap));
   const bool swapped = WaitFor(
@@ -748,7 +750,7 @@ TEST_F(RemoveTreeRace, DirectorySwappedForALinkMidwayIsNotFollowed) {
         return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
       },
       root + "\\sub");
-  removal.join();
+  removal.Join();
   Seam::Delay(seam::kOpenChildDirectory, 0);
   ASSERT_TRUE(swapped);
   EXPECT_EQ(2, Seam::Calls(seam::kOpenChildDirectory));  // the swap came before the second open
@@ -760,6 +762,143 @@ TEST_F(RemoveTreeRace, DirectorySwappedForALinkMidwayIsNotFollowed) {
   EXPECT_EQ((Paths{"a.txt", "b/", "b/c.txt"}), ListTree(scratch.path() + "\\moved"));
   EXPECT_EQ(0, Seam::LiveHandles());
   RunUnixShell("rm -f '" + UnixPath(root) + "/sub'");
+}
+
+// Another party removes entries of the tree between the removal's listing of
+// them and its open: each is gone, not kept, so its directory is still
+// emptied and removed and the result tells whether the whole tree went. A
+// file held open without delete sharing still stays, with its directories.
+// The other party acts once the removal has made its `reached_calls`th call
+// of `reached`; every call of `delayed` waits first, so what it removes is
+// listed and not yet opened.
+struct VanishCase {
+  const char* why;
+  std::vector<TreeEntry> tree;
+  seam::Op delayed;
+  seam::Op reached;
+  int reached_calls;
+  int delayed_calls;  // calls of `delayed` already past their wait by then
+  Paths removed_meanwhile;  // "" the tree's top itself
+  const char* held;         // held open without delete sharing, or null
+  int result;
+  Paths stays;
+};
+
+void PrintTo(const VanishCase& c, std::ostream* os) { *os << c.why; }
+
+class RemoveTreeVanishing : public SeamTest, public ::testing::WithParamInterface<VanishCase> {};
+
+TEST_P(RemoveTreeVanishing, AnEntryGoneBeforeItsOpenCountsAsRemoved) {
+  const VanishCase& c = GetParam();
+  ScratchDir scratch(false);
+  const std::string root = scratch.path() + "\\tree";
+  ASSERT_TRUE(::CreateDirectoryA(root.c_str(), nullptr));
+  MakeTree(root, c.tree);
+  std::unique_ptr<HeldFile> held;
+  if (c.held) {
+    held = std::make_unique<HeldFile>(root + "\\" + c.held, GENERIC_READ, FILE_SHARE_READ);
+    ASSERT_TRUE(held->ok());
+  }
+  Seam::Delay(c.delayed, 1500);
+  int result = -1;
+  int delayed_calls_then = -1;
+  {
+    Background removal([&] { result = Remove(MurSeam(), root.c_str()); });
+    ASSERT_TRUE(WaitForCalls(c.reached, c.reached_calls));
+    delayed_calls_then = Seam::Calls(c.delayed);
+    for (const std::string& p : c.removed_meanwhile) {
+      std::string native = p;
+      for (char& ch : native) ch = ch == '/' ? '\\' : ch;
+      RemoveTreeForTest(native.empty() ? root : root + "\\" + native);
+    }
+    Seam::Delay(c.delayed, 0);
+  }
+  held.reset();
+  // The entries went while the removal waited to open them.
+  EXPECT_EQ(c.delayed_calls, delayed_calls_then) << "the removal was not waiting to open the entries";
+
+  EXPECT_EQ(c.result, result);
+  if (c.result == 1) {
+    EXPECT_FALSE(FileExists(root));
+  } else {
+    EXPECT_EQ(c.stays, ListTree(root));
+  }
+  EXPECT_EQ(0, Seam::LiveHandles());
+}
+
+const VanishCase kVanishCases[] = {
+    {"a directory's files, its last one included",
+     {{"sub/a.txt"}, {"sub/b.txt"}, {"sub/c.txt"}},
+     seam::kDeleteChildFile, seam::kDeleteChildFile, 1, 1,
+     {"sub/a.txt", "sub/b.txt", "sub/c.txt"}, nullptr, 1, {}},
+    // The top's listing is the second read (the parent's found the top), after
+    // the top's open.
+    {"a subdirectory with its tree",
+     {{"a.txt"}, {"sub/b.txt"}, {"sub/deep/c.txt"}},
+     seam::kOpenChildDirectory, seam::kQueryDirectory, 2, 1,
+     {"sub"}, nullptr, 1, {}},
+    {"the top itself, once its parent's listing found it",
+     {{"a.txt"}, {"sub/b.txt"}},
+     seam::kOpenChildDirectory, seam::kOpenChildTarget, 1, 0,
+     {""}, nullptr, 1, {}},
+    {"the other files beside one held open",
+     {{"keep/a.txt"}, {"keep/b.txt"}, {"keep/held.txt"}, {"other/c.txt"}},
+     seam::kDeleteChildFile, seam::kDeleteChildFile, 1, 1,
+     {"keep/a.txt", "keep/b.txt", "other/c.txt"}, "keep/held.txt", 0, {"keep/", "keep/held.txt"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Vanishing, RemoveTreeVanishing, ::testing::ValuesIn(kVanishCases),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
+
+// An entry that someone else is already deleting (marked for deletion, gone
+// when their handle closes) counts as removed, as one already gone does: its
+// directory is still removed once it is gone. Wine opens such an entry as
+// though nothing were pending, so the seam answers for that open as Windows
+// does; the other party's handle closes while the removal waits to remove
+// the directories.
+TEST_F(RemoveTreeFaults, AnEntryBeingDeletedElsewhereCountsAsRemoved) {
+  struct Case {
+    const char* why;
+    std::vector<TreeEntry> tree;
+    const char* pending;  // marked for deletion by the other party
+    seam::Op open;        // the removal's open of it
+    int nth;
+  };
+  const Case cases[] = {
+      {"a file, its directory's only entry", {{"sub/pending.txt"}}, "sub\\pending.txt",
+       seam::kDeleteChildFile, 1},
+      // The top is the first directory opened.
+      {"an empty directory", {{"a.txt"}, {"pending/"}}, "pending", seam::kOpenChildDirectory, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    Seam::Reset();
+    ScratchDir scratch(false);
+    const std::string root = scratch.path() + "\\tree";
+    ASSERT_TRUE(::CreateDirectoryA(root.c_str(), nullptr));
+    MakeTree(root, c.tree);
+    FileHandle pending(::CreateFileA((root + "\\" + c.pending).c_str(), DELETE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_TRUE(pending);
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    ASSERT_TRUE(::SetFileInformationByHandle(pending.get(), FileDispositionInfo, &disposition, sizeof disposition));
+    Seam::Arm(c.open, c.nth, ERROR_DELETE_PENDING);
+    Seam::Delay(seam::kSetDisposition, 1500);
+    int result = -1;
+    int removals_then = -1;
+    {
+      Background removal([&] { result = Remove(MurSeam(), root.c_str()); });
+      ASSERT_TRUE(WaitForCalls(c.open, c.nth));
+      removals_then = Seam::Calls(seam::kSetDisposition);
+      EXPECT_EQ(0u, pending.Close());
+      Seam::Delay(seam::kSetDisposition, 0);
+    }
+    EXPECT_EQ(0, removals_then) << "a directory was removed before the pending entry went";
+    EXPECT_EQ(1, result);
+    EXPECT_FALSE(FileExists(root));
+    EXPECT_EQ(0, Seam::LiveHandles());
+  }
 }
 
 }  // namespace
