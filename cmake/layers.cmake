@@ -77,11 +77,14 @@ endfunction()
 # The library's layers, lowest first. Each layer may include its own headers
 # and those of the layers it names, nothing else. The platform-free sources
 # are built everywhere; on Linux they are tested under the sanitizers.
+mur_layer(seam
+  PORTABLE src/seam/seam.cpp)
 mur_layer(text
-  PORTABLE src/text/buffer.cpp src/text/search.cpp)
+  PORTABLE src/text/search.cpp
+  USES seam)
 mur_layer(platform
   WINDOWS src/platform/codepage_win32.cpp src/platform/directory_win32.cpp
-          src/platform/file_win32.cpp src/platform/registry_win32.cpp src/platform/seam.cpp
+          src/platform/file_win32.cpp src/platform/registry_win32.cpp
   USES text)
 mur_layer(store
   PORTABLE src/store/record_format.cpp src/store/text_format.cpp

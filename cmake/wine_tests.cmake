@@ -32,7 +32,7 @@ add_executable(mur_win_tests
 # Tests see the public header, their own support and the seam's operation
 # numbers; they reach the library only through the built DLLs.
 target_include_directories(mur_win_tests PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/tests
-  ${CMAKE_BINARY_DIR}/layers/platform)
+  ${CMAKE_BINARY_DIR}/layers/seam ${CMAKE_BINARY_DIR}/layers/platform)
 target_compile_definitions(mur_win_tests PRIVATE _WIN32_WINNT=0x0601)
 target_link_libraries(mur_win_tests PRIVATE gtest advapi32 version user32)
 target_link_options(mur_win_tests PRIVATE ${MUR_STATIC_LINK})
@@ -40,7 +40,7 @@ target_link_options(mur_win_tests PRIVATE ${MUR_STATIC_LINK})
 foreach(worker race_worker seam_worker)
   add_executable(${worker} tests/support/${worker}.cpp)
   target_include_directories(${worker} PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/tests
-    ${CMAKE_BINARY_DIR}/layers/platform)
+    ${CMAKE_BINARY_DIR}/layers/seam ${CMAKE_BINARY_DIR}/layers/platform)
   target_link_options(${worker} PRIVATE ${MUR_STATIC_LINK})
 endforeach()
 add_dependencies(mur_win_tests MUR MUR_seam murhost race_worker seam_worker)

@@ -4,8 +4,7 @@
 #include <cstring>
 
 #include "platform/ntdll.h"
-#include "platform/seam.h"
-#include "platform/seam_natives.h"
+#include "seam/seam.h"
 
 namespace mur::platform {
 namespace {
@@ -92,7 +91,7 @@ DWORD FullPath(const wchar_t* path, text::Wide* full) {
 
 DWORD OpenDirectoryForListing(const wchar_t* path, UniqueHandle* dir) {
   dir->reset();
-  return seam::Open(seam::kOpenDirectoryPath, [&]() -> DWORD {
+  return seam::Open(seam::kOpenDirectoryPath, path, [&]() -> DWORD {
     const HANDLE h = ::CreateFileW(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return ::GetLastError();
@@ -104,7 +103,7 @@ DWORD OpenDirectoryForListing(const wchar_t* path, UniqueHandle* dir) {
 DWORD OpenChildDirectory(HANDLE parent, std::wstring_view name, UniqueHandle* dir, bool* can_delete) {
   dir->reset();
   *can_delete = false;
-  return seam::Open(seam::kOpenChildDirectory, [&]() -> DWORD {
+  return seam::Open(seam::kOpenChildDirectory, name, [&]() -> DWORD {
     constexpr ACCESS_MASK kList = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
     constexpr ULONG kOptions = FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT;
     HANDLE h = nullptr;
@@ -125,7 +124,7 @@ DWORD OpenChildDirectory(HANDLE parent, std::wstring_view name, UniqueHandle* di
 
 DWORD OpenChildTarget(HANDLE parent, std::wstring_view name, UniqueHandle* dir) {
   dir->reset();
-  return seam::Open(seam::kOpenChildTarget, [&]() -> DWORD {
+  return seam::Open(seam::kOpenChildTarget, name, [&]() -> DWORD {
     HANDLE h = nullptr;
     const NTSTATUS status = OpenRelative(parent, name, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                                          FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, &h);
@@ -137,7 +136,7 @@ DWORD OpenChildTarget(HANDLE parent, std::wstring_view name, UniqueHandle* dir) 
 
 DWORD DeleteChildFile(HANDLE parent, std::wstring_view name) {
   UniqueHandle file;
-  const DWORD opened = seam::Open(seam::kDeleteChildFile, [&]() -> DWORD {
+  const DWORD opened = seam::Open(seam::kDeleteChildFile, name, [&]() -> DWORD {
     HANDLE h = nullptr;
     const NTSTATUS status = OpenRelative(parent, name, DELETE,
                                          FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_DELETE_ON_CLOSE, &h);
@@ -158,7 +157,10 @@ DWORD QueryFacts(HANDLE handle, FileFacts* facts) {
   if (status != nt::kSuccess) return nt::ToWin32(status);
   LARGE_INTEGER id;  // FILE_INTERNAL_INFORMATION
   id.QuadPart = 0;
-  status = seam::g_natives.query_information_file(handle, &io, &id, sizeof id, kFileInternalInformation);
+  unsigned long stood_in = 0;
+  status = seam::Tripped(seam::kQueryFileId, &stood_in)
+               ? static_cast<NTSTATUS>(stood_in)
+               : ::NtQueryInformationFile(handle, &io, &id, sizeof id, kFileInternalInformation);
   // A file system without file ids: the handle has none (0).
   if (nt::ClassNotAnswered(status)) {
     id.QuadPart = 0;
@@ -220,10 +222,18 @@ DWORD ReadDirectory(HANDLE dir, void* block, std::uint32_t bytes, bool restart, 
   if (masked && !CountedName(mask, &counted)) return ERROR_INVALID_NAME;
   IO_STATUS_BLOCK io;
   io.Information = 0;
-  auto query = [&](FILE_INFORMATION_CLASS information_class) {
-    return seam::g_natives.query_directory_file(dir, nullptr, nullptr, nullptr, &io, block, bytes,
-                                                information_class, FALSE, masked ? &counted : nullptr,
-                                                restart ? TRUE : FALSE);
+  auto query = [&](FILE_INFORMATION_CLASS information_class) -> NTSTATUS {
+    // The seam can stand in for a read's answer: none at all, or a listing
+    // with file ids that the file system refuses.
+    unsigned long stood_in = 0;
+    if (seam::Tripped(seam::kEmptyListingRead, &stood_in)) {
+      io.Information = 0;
+      return nt::kSuccess;
+    }
+    if (information_class == kFileIdFullDirectoryInformation && seam::Tripped(seam::kListWithIds, &stood_in))
+      return static_cast<NTSTATUS>(stood_in);
+    return ::NtQueryDirectoryFile(dir, nullptr, nullptr, nullptr, &io, block, bytes, information_class, FALSE,
+                                  masked ? &counted : nullptr, restart ? TRUE : FALSE);
   };
   NTSTATUS status = query(*with_ids ? kFileIdFullDirectoryInformation : kFileDirectoryInformation);
   if (*with_ids && restart && nt::ClassNotAnswered(status)) {

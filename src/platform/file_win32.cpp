@@ -1,6 +1,6 @@
 #include "platform/file.h"
 
-#include "platform/seam.h"
+#include "seam/seam.h"
 
 namespace mur::platform {
 namespace {
@@ -62,7 +62,7 @@ DWORD OpenFileHandle(const wchar_t* path, FileMode mode, OpenerPatience* patienc
   DWORD opened;
   do {
     // No security attributes: the handle is not inheritable.
-    opened = seam::Open(op, [&]() -> DWORD {
+    opened = seam::Open(op, path, [&]() -> DWORD {
       const HANDLE h = ::CreateFileW(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
       if (h == INVALID_HANDLE_VALUE) return ::GetLastError();
       file->reset(h);

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "platform/ntdll.h"
-#include "platform/seam.h"
+#include "seam/seam.h"
 
 namespace mur::platform {
 namespace {
@@ -51,7 +51,7 @@ DWORD Open(HKEY parent, const wchar_t* path, DWORD options, KeyAccess access, Un
   key->reset();
   if (!path || !*path) return ERROR_INVALID_PARAMETER;
   if (std::wcslen(path) > kMaxPathUnits) return ERROR_FILENAME_EXCED_RANGE;
-  return seam::Open(seam::kRegOpenKey, [&]() -> DWORD {
+  return seam::Open(seam::kRegOpenKey, path, [&]() -> DWORD {
     HKEY h = nullptr;
     const LONG result = ::RegOpenKeyExW(parent, path, options, Mask(access), &h);
     return Own(result, h, key);
@@ -132,7 +132,7 @@ DWORD CreateKey(HKEY parent, const wchar_t* name, UniqueKey* key, bool* created)
   *created = false;
   if (!name || !*name) return ERROR_INVALID_PARAMETER;
   if (std::wcslen(name) > kMaxPathUnits) return ERROR_FILENAME_EXCED_RANGE;
-  return seam::Open(seam::kRegCreateKey, [&]() -> DWORD {
+  return seam::Open(seam::kRegCreateKey, name, [&]() -> DWORD {
     HKEY h = nullptr;
     DWORD disposition = 0;
     LONG result = ::RegCreateKeyExW(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, kCreatedMask, nullptr, &h,
@@ -325,7 +325,7 @@ DWORD EnumValue(HKEY key, DWORD index, EnumBuffers* buffers, ValueRef* value) {
 // happens to hold a zero.
 DWORD SetValue(HKEY key, const ValueRef& value) {
   unsigned long armed = 0;
-  if (seam::Tripped(seam::kRegSetValue, &armed)) return armed;
+  if (seam::Tripped(seam::kRegSetValue, std::wstring_view(value.name, value.name_length), &armed)) return armed;
   const std::size_t length = value.name_length;
   if (length > 0xFFFE / sizeof(wchar_t)) return ERROR_INVALID_PARAMETER;
   UNICODE_STRING name;

@@ -1,16 +1,14 @@
 // The seam's controls, linked into the test build of the library
 // (MUR_seam.dll) only; its export table adds the MURSeam_* functions below.
-// Loading that library installs the hooks of platform/seam.h, the stand-ins
-// of platform/seam_natives.h and the Buffer allocation hook.
+// Loading that library installs the hooks of seam/seam.h.
 #include <windows.h>
 
 #include <atomic>
 
-#include "platform/seam.h"
-#include "platform/seam_natives.h"
-#include "text/buffer.h"
+#include "platform/seam_controls.h"
+#include "seam/seam.h"
 
-namespace mur::platform::seam {
+namespace mur::seam {
 namespace {
 
 std::atomic<long> g_calls[kOpCount];
@@ -27,11 +25,42 @@ std::atomic<HANDLE> g_pause_release{nullptr};
 std::atomic<long> g_delay_nth{0};  // 0: every call of g_delay_op waits
 std::atomic<long> g_peak_handles{0};
 
-bool Trip(Op op, unsigned long* error) {
+// A name to hold a call's subject against: the whole subject, or its end
+// after a backslash (the last components of a path). Set by a control
+// before the calls it concerns.
+class Name {
+ public:
+  void Set(const wchar_t* name) {
+    size_ = 0;
+    while (name && name[size_] && size_ < kMax) ++size_;
+    for (std::size_t i = 0; i < size_; ++i) text_[i] = name[i];
+  }
+  bool Matches(std::wstring_view subject) const {
+    const std::wstring_view name(text_, size_);
+    if (name.empty() || subject.size() < name.size()) return false;
+    const std::size_t at = subject.size() - name.size();
+    return subject.substr(at) == name && (at == 0 || subject[at - 1] == L'\\');
+  }
+
+ private:
+  static constexpr std::size_t kMax = 260;
+  wchar_t text_[kMax] = {};
+  std::size_t size_ = 0;
+};
+
+std::atomic<int> g_named_op{0};  // the first call of it on g_armed_name fails
+std::atomic<bool> g_named_fired{false};
+Name g_armed_name;
+std::atomic<int> g_named_delay_op{0};  // its calls on g_delayed_name wait
+std::atomic<unsigned long> g_named_delay_ms{0};
+Name g_delayed_name;
+
+bool Trip(Op op, std::wstring_view subject, unsigned long* error) {
   if (g_delay_op.load() == op) {
     const long nth = g_delay_nth.load();
     if (nth == 0 || nth == g_calls[op].load() + 1) ::Sleep(g_delay_ms.load());
   }
+  if (g_named_delay_op.load() == op && g_delayed_name.Matches(subject)) ::Sleep(g_named_delay_ms.load());
   const long n = ++g_calls[op];
   if (g_pause_op.load() == op && g_pause_nth.load() == n) {
     const HANDLE release = g_pause_release.load();
@@ -42,7 +71,10 @@ bool Trip(Op op, unsigned long* error) {
       for (;;) ::Sleep(INFINITE);
     }
   }
-  if (g_armed_op.load() != op || g_armed_nth.load() != n) return false;
+  const bool armed_nth = g_armed_op.load() == op && g_armed_nth.load() == n;
+  const bool armed_name =
+      g_named_op.load() == op && g_armed_name.Matches(subject) && !g_named_fired.exchange(true);
+  if (!armed_nth && !armed_name) return false;
   *error = g_armed_error.load();
   return true;
 }
@@ -55,47 +87,12 @@ void Opened() {
 }
 void Closed() { --g_live_handles; }
 
-bool AllocationFails() {
-  unsigned long ignored = 0;
-  return Trip(kAllocate, &ignored);
-}
-
 constexpr Hooks kHooks{Trip, Opened, Closed};
-
-// FILE_INFORMATION_CLASS values of the queries stood in for.
-constexpr int kFileInternalInformation = 6;
-constexpr int kFileIdFullDirectoryInformation = 38;
-
-// A handle's file id (kQueryFileId answers for it).
-NTSTATUS NTAPI QueryInformationFile(HANDLE file, PIO_STATUS_BLOCK io, PVOID info, ULONG length,
-                                    FILE_INFORMATION_CLASS information_class) {
-  unsigned long armed = 0;
-  if (information_class == kFileInternalInformation && Trip(kQueryFileId, &armed))
-    return static_cast<NTSTATUS>(armed);
-  return ::NtQueryInformationFile(file, io, info, length, information_class);
-}
-
-// Every listing read: kEmptyListingRead answers success with no bytes;
-// kListWithIds answers for a read of entries with file ids.
-NTSTATUS NTAPI QueryDirectoryFile(HANDLE file, HANDLE event, PVOID apc_routine, PVOID apc_context,
-                                  PIO_STATUS_BLOCK io, PVOID buffer, ULONG length,
-                                  FILE_INFORMATION_CLASS information_class, BOOLEAN single_entry,
-                                  PUNICODE_STRING file_name, BOOLEAN restart_scan) {
-  unsigned long armed = 0;
-  if (Trip(kEmptyListingRead, &armed)) {
-    io->Status = 0;
-    io->Information = 0;
-    return 0;
-  }
-  if (information_class == kFileIdFullDirectoryInformation && Trip(kListWithIds, &armed))
-    return static_cast<NTSTATUS>(armed);
-  return ::NtQueryDirectoryFile(file, event, apc_routine, apc_context, io, buffer, length, information_class,
-                                single_entry, file_name, restart_scan);
-}
 
 void ResetCounts() {
   g_armed_op = 0;
   g_armed_nth = 0;
+  g_named_op = 0;
   for (auto& c : g_calls) c = 0;
   g_peak_handles = g_live_handles.load();
 }
@@ -103,24 +100,20 @@ void ResetCounts() {
 struct Install {
   Install() {
     g_hooks = &kHooks;
-    g_natives.query_information_file = QueryInformationFile;
-    g_natives.query_directory_file = QueryDirectoryFile;
-    text::g_allocation_fails = AllocationFails;
   }
 } g_install;
 
 bool Valid(int op) { return op > 0 && op < kOpCount; }
 
 }  // namespace
-}  // namespace mur::platform::seam
+}  // namespace mur::seam
 
-using namespace mur::platform::seam;
+using namespace mur::seam;
 
 extern "C" {
 
-// Makes call number `nth` (counted from 1 after this call) of operation `op`
-// fail with `error`, which must not be 0 (ERROR_SUCCESS would fail nothing).
-// Resets every call counter.
+// Each control as platform/seam_controls.h describes it.
+
 void WINAPI MURSeam_Arm(int op, int nth, DWORD error) {
   if (!Valid(op) || error == ERROR_SUCCESS) return;
   ResetCounts();
@@ -129,16 +122,32 @@ void WINAPI MURSeam_Arm(int op, int nth, DWORD error) {
   g_armed_op = op;
 }
 
-// Disarms, ends every delay and pause, and resets every call counter.
 void WINAPI MURSeam_Reset() {
   ResetCounts();
   g_delay_op = 0;
   g_delay_ms = 0;
   g_pause_op = 0;
   g_delay_nth = 0;
+  g_named_delay_op = 0;
 }
 
-// Every call of `op` waits `milliseconds` first; 0 ends the waiting.
+void WINAPI MURSeam_ArmNamed(int op, const wchar_t* name, DWORD error) {
+  if (!Valid(op) || error == ERROR_SUCCESS || !name || !*name) return;
+  ResetCounts();
+  g_armed_error = error;
+  g_armed_name.Set(name);
+  g_named_fired = false;
+  g_named_op = op;
+}
+
+void WINAPI MURSeam_DelayNamed(int op, const wchar_t* name, DWORD milliseconds) {
+  if (!Valid(op)) return;
+  g_named_delay_op = 0;
+  g_delayed_name.Set(name);
+  g_named_delay_ms = milliseconds;
+  if (milliseconds && name && *name) g_named_delay_op = op;
+}
+
 void WINAPI MURSeam_Delay(int op, DWORD milliseconds) {
   if (!Valid(op)) return;
   g_delay_ms = milliseconds;
@@ -146,8 +155,6 @@ void WINAPI MURSeam_Delay(int op, DWORD milliseconds) {
   g_delay_op = milliseconds ? op : 0;
 }
 
-// Only call number `nth` of `op` (counted as MURSeam_Calls counts) waits
-// `milliseconds` first; 0 ends the waiting. It is counted once it goes on.
 void WINAPI MURSeam_DelayCall(int op, int nth, DWORD milliseconds) {
   if (!Valid(op) || nth < 1) return;
   g_delay_ms = milliseconds;
@@ -155,10 +162,6 @@ void WINAPI MURSeam_DelayCall(int op, int nth, DWORD milliseconds) {
   g_delay_op = milliseconds ? op : 0;
 }
 
-// Call number `nth` of `op` (counted as Arm counts) signals the event
-// `reached` and waits, before that call is made, until the event `release`
-// is signalled; with no `release` it never goes on, and the process stays
-// there until it is ended from outside. Reset ends the pausing of later calls.
 void WINAPI MURSeam_Pause(int op, int nth, HANDLE reached, HANDLE release) {
   if (!Valid(op) || !reached) return;
   g_pause_reached = reached;
@@ -167,13 +170,10 @@ void WINAPI MURSeam_Pause(int op, int nth, HANDLE reached, HANDLE release) {
   g_pause_op = op;
 }
 
-// Calls of `op` since the last Arm or Reset.
 int WINAPI MURSeam_Calls(int op) { return Valid(op) ? static_cast<int>(g_calls[op].load()) : -1; }
 
-// Handles that the platform's owners hold open right now.
 int WINAPI MURSeam_LiveHandles() { return static_cast<int>(g_live_handles.load()); }
 
-// The most handles they held at once since the last Arm or Reset.
 int WINAPI MURSeam_PeakHandles() { return static_cast<int>(g_peak_handles.load()); }
 
 }  // extern "C"

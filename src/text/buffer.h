@@ -12,11 +12,9 @@
 #include <string_view>
 #include <type_traits>
 
-namespace mur::text {
+#include "seam/seam.h"
 
-// Test seam of every Buffer allocation: when set and it answers true, the
-// allocation fails. Null in normal use.
-extern bool (*g_allocation_fails)();
+namespace mur::text {
 
 template <class T>
 class Buffer {
@@ -66,7 +64,8 @@ class Buffer {
   [[nodiscard]] bool Reserve(std::size_t n) {
     if (n <= capacity_ && data_) return true;
     if (n > kMaxSize) return false;
-    if (g_allocation_fails && g_allocation_fails()) return false;
+    unsigned long armed = 0;
+    if (seam::Tripped(seam::kAllocate, &armed)) return false;
     T* grown = static_cast<T*>(std::realloc(data_, (n + 1) * sizeof(T)));
     if (!grown) return false;
     data_ = grown;

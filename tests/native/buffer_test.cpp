@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "support/exhausted_memory.h"
 #include "text/buffer.h"
 
 namespace {
@@ -48,27 +49,19 @@ TEST(Buffer, MovesOwnership) {
   EXPECT_EQ(7, a[0]);
 }
 
-int g_allocations_left = 0;
-bool Exhausted() { return g_allocations_left-- <= 0; }
-
-struct AllocationFailure : ::testing::Test {
-  void TearDown() override { mur::text::g_allocation_fails = nullptr; }
-};
-
-TEST_F(AllocationFailure, IsAResultAndKeepsTheContents) {
+TEST(AllocationFailure, IsAResultAndKeepsTheContents) {
   Bytes b;
   ASSERT_TRUE(b.Assign("kept", 4));
-  mur::text::g_allocation_fails = Exhausted;
-  g_allocations_left = 0;
+  const murtest::ExhaustedMemory exhausted;
   EXPECT_FALSE(b.Append(std::string(1000, 'x').c_str(), 1000));
   EXPECT_FALSE(b.Resize(1 << 20));
   EXPECT_EQ("kept", std::string(b.view()));
   EXPECT_STREQ("kept", b.c_str());
   // Sizes that cannot be represented fail without asking for memory.
-  g_allocations_left = 100;
+  const int asked = exhausted.asked();
   EXPECT_FALSE(b.Resize(static_cast<std::size_t>(-1)));
   EXPECT_FALSE(b.Append(b.data(), static_cast<std::size_t>(-1) / 2));
-  EXPECT_EQ(100, g_allocations_left);
+  EXPECT_EQ(asked, exhausted.asked());
 }
 
 }  // namespace

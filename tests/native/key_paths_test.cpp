@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "maintenance/key_paths.h"
+#include "support/exhausted_memory.h"
 
 namespace {
 
@@ -139,14 +140,10 @@ TEST(KeyPaths, AppendedComponentsFollowSingleSeparators) {
   }
 }
 
-bool Exhausted() { return true; }
-
 TEST(KeyPaths, AppendingReportsExhaustedMemory) {
   mur::text::Wide name;
-  mur::text::g_allocation_fails = Exhausted;
-  const bool appended = AppendComponents(L"New\\Dst", &name);
-  mur::text::g_allocation_fails = nullptr;
-  EXPECT_FALSE(appended);
+  const murtest::ExhaustedMemory exhausted;
+  EXPECT_FALSE(AppendComponents(L"New\\Dst", &name));
 }
 
 }  // namespace

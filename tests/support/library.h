@@ -16,15 +16,6 @@ namespace murtest {
 // The store exports share one signature.
 using SeedFn = decltype(&MUR_CsMakeUserinfoFile);
 
-// The seam controls of MUR_seam.dll.
-using SeamArmFn = void(WINAPI*)(int, int, DWORD);
-using SeamDelayFn = void(WINAPI*)(int, DWORD);
-using SeamResetFn = void(WINAPI*)();
-using SeamCountFn = int(WINAPI*)(int);
-using SeamLiveFn = int(WINAPI*)();
-using SeamPauseFn = void(WINAPI*)(int, int, HANDLE, HANDLE);
-using SeamDelayCallFn = void(WINAPI*)(int, int, DWORD);
-
 class Library {
  public:
   explicit Library(const char* file) : module_(::LoadLibraryA(file)) {

@@ -17,7 +17,8 @@
 #include <string>
 
 #include "mur.h"
-#include "platform/seam.h"
+#include "platform/seam_controls.h"
+#include "seam/seam.h"
 #include "support/handles.h"
 #include "support/library.h"
 
@@ -30,8 +31,8 @@ int main(int argc, char** argv) {
   auto proc = [&](const char* name) {
     return dll ? reinterpret_cast<void*>(::GetProcAddress(dll.get(), name)) : nullptr;
   };
-  auto delay = reinterpret_cast<murtest::SeamDelayFn>(proc("MURSeam_Delay"));
-  if (delay) delay(mur::platform::seam::kWriteFile, 1);
+  auto delay = reinterpret_cast<decltype(&MURSeam_Delay)>(proc("MURSeam_Delay"));
+  if (delay) delay(mur::seam::kWriteFile, 1);
   auto seed = reinterpret_cast<decltype(&MUR_CsMakeUserinfoFile)>(proc(argv[1]));
   const std::string tag = argv[5];
   const murtest::Handle done(::OpenSemaphoreA(SEMAPHORE_MODIFY_STATE, FALSE, (tag + "_done").c_str()));

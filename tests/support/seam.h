@@ -1,36 +1,45 @@
-// Drives the platform fault seam of MUR_seam.dll. Operation numbers are the
-// library's own (platform/seam.h).
+// Drives the fault seam of MUR_seam.dll. Operation numbers are the
+// library's own (seam/seam.h); the controls are those of its one list
+// (platform/seam_controls.h).
 #pragma once
 
-#include "platform/seam.h"
+#include "platform/seam_controls.h"
+#include "seam/seam.h"
 #include "support/library.h"
 
 namespace murtest {
 
-namespace seam = mur::platform::seam;
+namespace seam = mur::seam;
+
+// The control `name` of the loaded test library, typed by its declaration.
+#define MUR_SEAM(name) (::murtest::MurSeam().Get<decltype(&::name)>(#name))
 
 struct Seam {
-  static void Arm(seam::Op op, int nth, DWORD error) {
-    MurSeam().Get<SeamArmFn>("MURSeam_Arm")(op, nth, error);
+  static void Arm(seam::Op op, int nth, DWORD error) { MUR_SEAM(MURSeam_Arm)(op, nth, error); }
+  // The first call of `op` on `name` (or a path ending in it) fails.
+  static void ArmNamed(seam::Op op, const wchar_t* name, DWORD error) {
+    MUR_SEAM(MURSeam_ArmNamed)(op, name, error);
   }
   // Every call of `op` waits `milliseconds` first (0: no wait).
-  static void Delay(seam::Op op, DWORD milliseconds) {
-    MurSeam().Get<SeamDelayFn>("MURSeam_Delay")(op, milliseconds);
-  }
-  // Disarms, ends every delay and resets the call counters.
-  static void Reset() { MurSeam().Get<SeamResetFn>("MURSeam_Reset")(); }
-  static int Calls(seam::Op op) { return MurSeam().Get<SeamCountFn>("MURSeam_Calls")(op); }
-  static int LiveHandles() { return MurSeam().Get<SeamLiveFn>("MURSeam_LiveHandles")(); }
-  // Call `nth` of `op` signals `reached`, then waits for `release` first.
-  static void Pause(seam::Op op, int nth, HANDLE reached, HANDLE release) {
-    MurSeam().Get<SeamPauseFn>("MURSeam_Pause")(op, nth, reached, release);
-  }
+  static void Delay(seam::Op op, DWORD milliseconds) { MUR_SEAM(MURSeam_Delay)(op, milliseconds); }
   // Only call number `nth` of `op` waits `milliseconds` first (0: no wait).
   static void DelayCall(seam::Op op, int nth, DWORD milliseconds) {
-    MurSeam().Get<SeamDelayCallFn>("MURSeam_DelayCall")(op, nth, milliseconds);
+    MUR_SEAM(MURSeam_DelayCall)(op, nth, milliseconds);
   }
+  // Every call of `op` on `name` (or a path ending in it) waits first.
+  static void DelayNamed(seam::Op op, const wchar_t* name, DWORD milliseconds) {
+    MUR_SEAM(MURSeam_DelayNamed)(op, name, milliseconds);
+  }
+  // Call `nth` of `op` signals `reached`, then waits for `release` first.
+  static void Pause(seam::Op op, int nth, HANDLE reached, HANDLE release) {
+    MUR_SEAM(MURSeam_Pause)(op, nth, reached, release);
+  }
+  // Disarms, ends every delay and pause, and resets the call counters.
+  static void Reset() { MUR_SEAM(MURSeam_Reset)(); }
+  static int Calls(seam::Op op) { return MUR_SEAM(MURSeam_Calls)(op); }
+  static int LiveHandles() { return MUR_SEAM(MURSeam_LiveHandles)(); }
   // The most handles the library held at once since the last Arm or Reset.
-  static int PeakHandles() { return MurSeam().Get<SeamLiveFn>("MURSeam_PeakHandles")(); }
+  static int PeakHandles() { return MUR_SEAM(MURSeam_PeakHandles)(); }
 };
 
 // Resets the seam before and after each test.

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "mur.h"
+#include "platform/seam_controls.h"
 #include "support/handles.h"
 #include "support/library.h"
 
@@ -29,7 +30,7 @@ int main(int argc, char** argv) {
   auto proc = [&](const char* name) {
     return dll ? reinterpret_cast<void*>(::GetProcAddress(dll.get(), name)) : nullptr;
   };
-  auto pause = reinterpret_cast<murtest::SeamPauseFn>(proc("MURSeam_Pause"));
+  auto pause = reinterpret_cast<decltype(&MURSeam_Pause)>(proc("MURSeam_Pause"));
   auto seed = reinterpret_cast<decltype(&MUR_CsMakeUserinfoFile)>(proc(argv[2]));
   const murtest::Handle reached(::OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[7]));
   if (!pause || !seed || !reached) {

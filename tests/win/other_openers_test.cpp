@@ -128,7 +128,7 @@ TEST_F(OtherOpenersSeam, AnExclusiveHolderForAMomentIsWaitedFor) {
       auto holder = std::make_unique<HeldFile>(At(dir, t.whole[0].first), GENERIC_READ | GENERIC_WRITE, 0);
       ASSERT_TRUE(holder->ok());
       const Bound call = Bind(MurSeam(), t);
-      const SeamCountFn calls = MurSeam().Get<SeamCountFn>("MURSeam_Calls");
+      const auto calls = MUR_SEAM(MURSeam_Calls);
       const DWORD held_at = ::GetTickCount();
       bool waited = false;
       Background release([&] {

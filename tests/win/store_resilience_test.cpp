@@ -3,6 +3,7 @@
 // (and its test twin where the fault seam or a second process is needed).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -214,6 +215,24 @@ TEST_F(ResilientStoresReadOnly, APresentStoreNeedsNoWritingAndAFreshOneFails) {
       EXPECT_FALSE(FileExists(dir.data(store.files[0].first)));
       EXPECT_EQ(0, Seam::LiveHandles());
     }
+  }
+}
+
+// The index alone may not be written (armed by its name): the data file is
+// seeded, the call gives 0, and the next call gives the store its index.
+TEST_F(ResilientStoresReadOnly, AnIndexThatMayNotBeWrittenIsGivenOnTheNextCall) {
+  for (const RecordStore* s : kRecordStores) {
+    SCOPED_TRACE(s->label);
+    ScratchDir dir;
+    const std::wstring index_name(s->index_file, s->index_file + std::strlen(s->index_file));
+    Seam::ArmNamed(seam::kOpenFileForWriting, index_name.c_str(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(0, Seed(MurSeam(), s->export_name, dir.path(), "abc"));
+    EXPECT_EQ(Seeded(*s, "abc"), ReadAll(dir.data(s->data_file)));
+    EXPECT_FALSE(FileExists(dir.data(s->index_file)));
+    EXPECT_EQ(0, Seam::LiveHandles());
+    Seam::Reset();
+    EXPECT_EQ(1, Seed(Mur(), s->export_name, dir.path(), "abc"));
+    EXPECT_EQ(SeededIndex(*s, "abc"), ReadAll(dir.data(s->index_file)));
   }
 }
 

@@ -1,19 +1,21 @@
-// Fault seam of the platform layer.
+// The fault seam: the library's one place where tests reach into it.
 //
 // Every operating-system call that tests make fail (those named in Op) goes
-// through the seam: Tripped() before an ordinary call, Open() around a call
-// that opens a handle, Close() around a close. In the shipped MUR.dll no
-// hooks are installed, and each of these is one pointer test. The test
-// build, MUR_seam.dll, links seam_controls.cpp, which installs hooks at load
-// and exports the controls: fail the Nth call of one operation with a chosen
-// error code, delay every call of one (or only its Nth), count the calls,
-// and count the handles that the platform's owners hold open (now, and the
-// most at once). A few native queries inside
-// a call are reached through a table instead (seam_natives.h), which the
-// test build swaps to stand in for their answers.
+// through the seam, and so does every Buffer allocation: Tripped() before an
+// ordinary call, Open() around a call that opens a handle, Close() around a
+// close. Each names the operation and, where the call acts on a name (the
+// path, key, value or entry it opens, creates, deletes or writes), that
+// name, so that a test can fail or hold back the call about one name rather
+// than the Nth call of its kind. In the shipped MUR.dll no hooks are
+// installed, and each of these is one pointer test. The test build,
+// MUR_seam.dll, links the platform's seam_controls.cpp, which installs hooks
+// at load and exports the controls. This layer is the lowest: it calls
+// nothing, so the text layer's Buffer can use it as the platform does.
 #pragma once
 
-namespace mur::platform::seam {
+#include <string_view>
+
+namespace mur::seam {
 
 enum Op : int {
   // Files: the stores and the probes.
@@ -34,8 +36,8 @@ enum Op : int {
   kQueryFileInformation,   // QueryFacts, QueryPathInVolume
   kSetDisposition,         // MarkForDeletion
   kOpenChildTarget,        // OpenChildTarget
-  // These stand in for one native query inside a call (seam_natives.h): an
-  // armed query is not made and answers the armed value as its NTSTATUS.
+  // One native query inside a call: an armed query is not made and answers
+  // the armed value as its NTSTATUS.
   kQueryFileId,            // QueryFacts's file id query
   kListWithIds,            // ReadDirectory's query for entries with file ids
   // An armed listing query answers success with no bytes, no query made.
@@ -60,9 +62,10 @@ enum Op : int {
 };
 
 struct Hooks {
-  // Counts a call of `op`, after its delay if one is set; true when this call
-  // is the armed one, which then fails with *error.
-  bool (*trip)(Op op, unsigned long* error);
+  // Counts a call of `op` that acts on `subject` (empty when it acts on no
+  // name), after its delay if one is set; true when this call is the armed
+  // one, which then fails with *error.
+  bool (*trip)(Op op, std::wstring_view subject, unsigned long* error);
   void (*opened)();
   void (*closed)();
 };
@@ -70,20 +73,27 @@ struct Hooks {
 // Null unless the seam controls are linked in (seam.cpp holds it).
 extern const Hooks* g_hooks;
 
-inline bool Tripped(Op op, unsigned long* error) { return g_hooks && g_hooks->trip(op, error); }
+inline bool Tripped(Op op, std::wstring_view subject, unsigned long* error) {
+  return g_hooks && g_hooks->trip(op, subject, error);
+}
+inline bool Tripped(Op op, unsigned long* error) { return Tripped(op, std::wstring_view(), error); }
 
-// A call of `op` that opens a handle: `call()` makes it, hands the handle to
-// its owner and returns 0, or returns an error code. With the hooks, an
-// armed call is not made, and a handle opened is counted.
+// A call of `op` on `subject` that opens a handle: `call()` makes it, hands
+// the handle to its owner and returns 0, or returns an error code. With the
+// hooks, an armed call is not made, and a handle opened is counted.
 template <class Call>
-unsigned long Open(Op op, Call call) {
+unsigned long Open(Op op, std::wstring_view subject, Call call) {
   const Hooks* hooks = g_hooks;
   if (!hooks) return call();
   unsigned long error = 0;
-  if (hooks->trip(op, &error)) return error;
+  if (hooks->trip(op, subject, &error)) return error;
   const unsigned long result = call();
   if (result == 0) hooks->opened();
   return result;
+}
+template <class Call>
+unsigned long Open(Op op, Call call) {
+  return Open(op, std::wstring_view(), call);
 }
 
 // Whether an armed close fails (a file's close can; a key's is only counted).
@@ -99,7 +109,7 @@ unsigned long Close(Op op, CloseFault fault, Call call) {
   const unsigned long result = call();
   hooks->closed();
   unsigned long error = 0;
-  return hooks->trip(op, &error) && fault == CloseFault::kFails ? error : result;
+  return hooks->trip(op, std::wstring_view(), &error) && fault == CloseFault::kFails ? error : result;
 }
 
-}  // namespace mur::platform::seam
+}  // namespace mur::seam

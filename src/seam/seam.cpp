@@ -1,0 +1,7 @@
+#include "seam/seam.h"
+
+namespace mur::seam {
+
+const Hooks* g_hooks = nullptr;
+
+}  // namespace mur::seam
