@@ -7,6 +7,7 @@
 #include "maintenance/removal_rules.h"
 #include "maintenance/root_paths.h"
 #include "platform/directory.h"
+#include "platform/owners.h"
 #include "text/buffer.h"
 
 namespace mur::maintenance {
@@ -40,9 +41,9 @@ bool IsPlainName(std::wstring_view name) {
   return true;
 }
 
-// One open directory of the walk and the state of its listing.
+// One open directory of the walk and the state of its listing (its handle
+// is the stack's).
 struct Frame {
-  HANDLE dir;
   std::size_t block_at;  // its listing block, in 8-byte units of the stack's block store
   std::uint32_t block_bytes;
   std::uint32_t filled;  // bytes of the block the last read filled
@@ -56,18 +57,12 @@ struct Frame {
 
 // The open directories from the parent of the tree's top down to the one
 // being listed, each with its listing block. Owns every handle it holds and
-// closes what is left when destroyed.
+// closes what is left, deepest first, when destroyed.
 class DirectoryStack {
  public:
-  DirectoryStack() = default;
-  DirectoryStack(const DirectoryStack&) = delete;
-  DirectoryStack& operator=(const DirectoryStack&) = delete;
-  ~DirectoryStack() {
-    while (frames_.size() > 0) Pop();
-  }
-
   std::size_t size() const { return frames_.size(); }
   Frame& top() { return frames_[frames_.size() - 1]; }
+  HANDLE top_dir() const { return dirs_.back(); }
 
   // Takes `dir` over as the new top; false (and `dir` closed) when memory
   // runs out.
@@ -84,18 +79,20 @@ class DirectoryStack {
       blocks_.Truncate(at);
       return false;
     }
-    top().dir = dir.release();
+    if (!dirs_.Push(std::move(dir))) {
+      frames_.Truncate(frames_.size() - 1);
+      blocks_.Truncate(at);
+      return false;
+    }
     return true;
   }
 
   // Closes the top directory (a directory marked for deletion goes now) and
   // returns the close's outcome.
   DWORD Pop() {
-    const Frame& frame = top();
-    UniqueHandle dir(frame.dir);
-    blocks_.Truncate(frame.block_at);
+    blocks_.Truncate(top().block_at);
     frames_.Truncate(frames_.size() - 1);
-    return dir.Close();
+    return dirs_.Pop().Close();
   }
 
   // The top directory's next entry (its name points into the listing block
@@ -109,7 +106,7 @@ class DirectoryStack {
     void* block = blocks_.data() + frame.block_at;
     if (platform::NextListedEntry(block, frame.filled, frame.with_ids, &frame.next, entry)) return ERROR_SUCCESS;
     if (frame.ended) return ERROR_NO_MORE_FILES;
-    DWORD read = platform::ReadDirectory(frame.dir, block, frame.block_bytes, !frame.started, mask, &frame.filled,
+    DWORD read = platform::ReadDirectory(top_dir(), block, frame.block_bytes, !frame.started, mask, &frame.filled,
                                          &frame.with_ids);
     frame.started = true;
     frame.next = 0;
@@ -125,6 +122,7 @@ class DirectoryStack {
  private:
   text::Buffer<Frame> frames_;
   text::Buffer<std::uint64_t> blocks_;
+  platform::Owners<platform::HandleTraits> dirs_;  // one for each frame
 };
 
 // Opens the directory entry `entry` of `parent` and decides, from its own
@@ -180,7 +178,7 @@ bool RemoveLink(UniqueHandle* link, bool can_delete) {
 // removed.
 void TakeEntry(DirectoryStack* stack, const ListedEntry& entry) {
   if (entry.name == L"." || entry.name == L"..") return;
-  const HANDLE parent = stack->top().dir;
+  const HANDLE parent = stack->top_dir();
   if (!IsPlainName(entry.name)) {
     stack->top().kept = true;
     return;
@@ -233,7 +231,7 @@ void Walk(DirectoryStack* stack) {
     }
     const Frame& done = stack->top();
     bool kept = done.kept || listed != ERROR_NO_MORE_FILES;
-    if (!kept && (!done.can_delete || platform::MarkForDeletion(done.dir) != ERROR_SUCCESS)) kept = true;
+    if (!kept && (!done.can_delete || platform::MarkForDeletion(stack->top_dir()) != ERROR_SUCCESS)) kept = true;
     if (stack->Pop() != ERROR_SUCCESS) kept = true;
     if (kept) stack->top().kept = true;
   }
@@ -336,12 +334,12 @@ int RemoveFiles(std::wstring_view directory) {
   // Whatever spelling or link reached it, the root of a volume or share is
   // refused before anything is opened for removal; a link at the top that
   // leads there (a folder where a volume is mounted) is left as it is.
-  if (LeadsToARoot(stack.top().dir, top.name)) return 0;
+  if (LeadsToARoot(stack.top_dir(), top.name)) return 0;
 
   UniqueHandle dir;
   bool can_delete = false;
   EntryAction action = EntryAction::kKeep;
-  const DWORD opened = OpenDirectoryEntry(stack.top().dir, top, &dir, &can_delete, &action);
+  const DWORD opened = OpenDirectoryEntry(stack.top_dir(), top, &dir, &can_delete, &action);
   // A top removed by someone else since it was listed leaves no tree.
   if (opened != ERROR_SUCCESS) return platform::EntryGone(opened) ? 1 : 0;
   if (action == EntryAction::kKeep) return 0;
