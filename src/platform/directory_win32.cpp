@@ -3,20 +3,19 @@
 #include <cstddef>
 #include <cstring>
 
+#include "platform/grow.h"
 #include "platform/ntdll.h"
 #include "seam/seam.h"
 
 namespace mur::platform {
 namespace {
 
-// Information classes by number (the XP-era values).
-constexpr auto kFileBasicInformation = static_cast<FILE_INFORMATION_CLASS>(4);
-constexpr auto kFileInternalInformation = static_cast<FILE_INFORMATION_CLASS>(6);
-constexpr auto kFileNameInformation = static_cast<FILE_INFORMATION_CLASS>(9);
-constexpr auto kFileDispositionInformation = static_cast<FILE_INFORMATION_CLASS>(13);
-constexpr auto kFileDirectoryInformation = static_cast<FILE_INFORMATION_CLASS>(1);
-constexpr auto kFileIdFullDirectoryInformation = static_cast<FILE_INFORMATION_CLASS>(38);
-
+using nt::kFileBasicInformation;
+using nt::kFileDirectoryInformation;
+using nt::kFileDispositionInformation;
+using nt::kFileIdFullDirectoryInformation;
+using nt::kFileInternalInformation;
+using nt::kFileNameInformation;
 
 constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr ULONG kFileRemoteDevice = 0x10;              // FILE_REMOTE_DEVICE
@@ -45,19 +44,11 @@ constexpr std::uint32_t kEntryHeader = offsetof(IdFullDirEntry, file_name);
 // FILE_DIRECTORY_INFORMATION: the same up to the name's length, then the name.
 constexpr std::uint32_t kPlainEntryHeader = offsetof(IdFullDirEntry, ea_size);
 
-// A counted string over the caller's name; false when it is too long for one.
-bool CountedName(std::wstring_view name, UNICODE_STRING* counted) {
-  if (name.size() > 0x7FFF) return false;
-  counted->Buffer = const_cast<PWSTR>(name.data());
-  counted->Length = counted->MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-  return true;
-}
-
 // One open of `name` relative to `parent`; never a path: the caller hands a
 // single component.
 NTSTATUS OpenRelative(HANDLE parent, std::wstring_view name, ACCESS_MASK access, ULONG options, HANDLE* out) {
   UNICODE_STRING counted;
-  if (!CountedName(name, &counted)) return nt::kObjectNameInvalid;
+  if (!nt::CountedString(name, &counted)) return nt::kObjectNameInvalid;
   OBJECT_ATTRIBUTES attributes;
   InitializeObjectAttributes(&attributes, &counted, 0, parent, nullptr);
   IO_STATUS_BLOCK io;
@@ -77,7 +68,7 @@ DWORD FullPath(const wchar_t* path, text::Wide* full) {
   unsigned long armed = 0;
   if (seam::Tripped(seam::kFullPath, &armed)) return armed;
   DWORD capacity = MAX_PATH;
-  for (;;) {
+  return WhileItGrows([&]() -> DWORD {
     if (!full->Resize(capacity)) return ERROR_NOT_ENOUGH_MEMORY;
     const DWORD n = ::GetFullPathNameW(path, capacity, full->data(), nullptr);
     if (n == 0) return ::GetLastError();
@@ -86,7 +77,8 @@ DWORD FullPath(const wchar_t* path, text::Wide* full) {
       return ERROR_SUCCESS;
     }
     capacity = n;  // the size needed, terminating zero included
-  }
+    return kGrownForAnotherTry;
+  });
 }
 
 DWORD OpenDirectoryForListing(const wchar_t* path, UniqueHandle* dir) {
@@ -185,7 +177,7 @@ DWORD QueryPathInVolume(HANDLE dir, text::Wide* path, bool* remote) {
   // reported when the first try is short.
   text::Buffer<ULONG> block;
   std::size_t name_bytes = 512;
-  for (;;) {
+  return WhileItGrows([&]() -> DWORD {
     const std::size_t units = (sizeof(ULONG) + name_bytes + sizeof(ULONG) - 1) / sizeof(ULONG);
     if (units > 0x10000 || !block.Resize(units)) return ERROR_NOT_ENOUGH_MEMORY;
     const ULONG size = static_cast<ULONG>(units * sizeof(ULONG));
@@ -193,13 +185,13 @@ DWORD QueryPathInVolume(HANDLE dir, text::Wide* path, bool* remote) {
     const ULONG length = block[0];
     if (status == nt::kBufferOverflow && length > name_bytes) {
       name_bytes = length;
-      continue;
+      return kGrownForAnotherTry;
     }
     if (status != nt::kSuccess) return nt::ToWin32(status);
     if (length > size - sizeof(ULONG)) return ERROR_INVALID_DATA;
     const auto* name = reinterpret_cast<const wchar_t*>(block.data() + 1);
     return path->Assign(name, length / sizeof(wchar_t)) ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
-  }
+  });
 }
 
 DWORD MarkForDeletion(HANDLE handle) {
@@ -219,7 +211,7 @@ DWORD ReadDirectory(HANDLE dir, void* block, std::uint32_t bytes, bool restart, 
   if (seam::Tripped(seam::kQueryDirectory, &armed)) return armed;
   UNICODE_STRING counted;
   const bool masked = restart && !mask.empty();
-  if (masked && !CountedName(mask, &counted)) return ERROR_INVALID_NAME;
+  if (masked && !nt::CountedString(mask, &counted)) return ERROR_INVALID_NAME;
   IO_STATUS_BLOCK io;
   io.Information = 0;
   auto query = [&](FILE_INFORMATION_CLASS information_class) -> NTSTATUS {

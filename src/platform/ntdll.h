@@ -7,6 +7,9 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include <cstddef>
+#include <string_view>
+
 namespace mur::platform::nt {
 
 constexpr NTSTATUS kSuccess = 0;
@@ -33,6 +36,26 @@ inline bool ClassNotAnswered(NTSTATUS status) {
 // A Win32 error code for a status (ERROR_SUCCESS for success).
 inline DWORD ToWin32(NTSTATUS status) {
   return status == kSuccess ? ERROR_SUCCESS : ::RtlNtStatusToDosError(status);
+}
+
+// FILE_INFORMATION_CLASS values by number (the XP-era values).
+constexpr auto kFileDirectoryInformation = static_cast<FILE_INFORMATION_CLASS>(1);
+constexpr auto kFileBasicInformation = static_cast<FILE_INFORMATION_CLASS>(4);
+constexpr auto kFileInternalInformation = static_cast<FILE_INFORMATION_CLASS>(6);
+constexpr auto kFileNameInformation = static_cast<FILE_INFORMATION_CLASS>(9);
+constexpr auto kFileDispositionInformation = static_cast<FILE_INFORMATION_CLASS>(13);
+constexpr auto kFileIdFullDirectoryInformation = static_cast<FILE_INFORMATION_CLASS>(38);
+
+// The longest text one counted string holds: its length is 16 bits of bytes.
+constexpr std::size_t kMaxCountedUnits = 0xFFFE / sizeof(wchar_t);
+
+// A counted string over `text`, which it points into (nothing is copied);
+// false when `text` is too long for one.
+inline bool CountedString(std::wstring_view text, UNICODE_STRING* counted) {
+  if (text.size() > kMaxCountedUnits) return false;
+  counted->Buffer = const_cast<PWSTR>(text.data());
+  counted->Length = counted->MaximumLength = static_cast<USHORT>(text.size() * sizeof(wchar_t));
+  return true;
 }
 
 // KEY_INFORMATION_CLASS::KeyNameInformation: the key's full name.
