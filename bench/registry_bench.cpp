@@ -23,33 +23,45 @@ using CopyFn = decltype(&MUR_CopyRegistarInfo);
 
 const std::string kBase = "Software\\murbench_" + std::to_string(::GetCurrentProcessId());
 
-void AddValues(HKEY key) {
+// The first call that failed, building a tree or timed: a call that fails
+// fast would show as a good ratio, and a tree left short would be timed
+// short, so any failure fails the benchmark.
+struct Failures {
+  std::string first;
+  void Check(const char* what, long result) {
+    if (result != 0 && first.empty()) first = std::string(what) + " returned " + std::to_string(result);
+  }
+};
+
+void AddValues(HKEY key, Failures* failures) {
   for (int v = 0; v < 5; ++v) {
     const std::string name = "value" + std::to_string(v);
     const std::string data = "data " + std::to_string(v);
-    ::RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                     static_cast<DWORD>(data.size() + 1));
+    failures->Check("building: RegSetValueExA",
+                    ::RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                                     static_cast<DWORD>(data.size() + 1)));
   }
 }
 
-HKEY Create(HKEY parent, const std::string& name) {
+HKEY Create(HKEY parent, const std::string& name, Failures* failures) {
   HKEY key = nullptr;
-  ::RegCreateKeyExA(parent, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  failures->Check("building: RegCreateKeyExA",
+                  ::RegCreateKeyExA(parent, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
   return key;
 }
 
 // 20 x 20 x 25 leaves under 20 x 20 and 20: 10,420 keys.
-void BuildTree(const std::string& path) {
-  HKEY root = Create(HKEY_CURRENT_USER, path);
+void BuildTree(const std::string& path, Failures* failures) {
+  HKEY root = Create(HKEY_CURRENT_USER, path, failures);
   for (int a = 0; a < 20; ++a) {
-    HKEY ka = Create(root, "a" + std::to_string(a));
-    AddValues(ka);
+    HKEY ka = Create(root, "a" + std::to_string(a), failures);
+    AddValues(ka, failures);
     for (int b = 0; b < 20; ++b) {
-      HKEY kb = Create(ka, "b" + std::to_string(b));
-      AddValues(kb);
+      HKEY kb = Create(ka, "b" + std::to_string(b), failures);
+      AddValues(kb, failures);
       for (int c = 0; c < 25; ++c) {
-        HKEY kc = Create(kb, "c" + std::to_string(c));
-        AddValues(kc);
+        HKEY kc = Create(kb, "c" + std::to_string(c), failures);
+        AddValues(kc, failures);
         ::RegCloseKey(kc);
       }
       ::RegCloseKey(kb);
@@ -72,15 +84,6 @@ long CopyTree(const std::string& from, const std::string& to) {
   ::RegCloseKey(src);
   return result;
 }
-
-// The first timed call that failed: a call that fails fast would show as a
-// good ratio, so any failure fails the benchmark.
-struct Failures {
-  std::string first;
-  void Check(const char* what, long result) {
-    if (result != 0 && first.empty()) first = std::string(what) + " returned " + std::to_string(result);
-  }
-};
 
 // Runs `ours` and `reference` in turn (which goes first alternates), `rounds`
 // times, each after `prepare`: times taken side by side share the machine's
@@ -163,16 +166,16 @@ int MeasureHandles() {
     return 2;
   }
   const std::string src = kBase + "\\handles_src", dst = kBase + "\\handles_dst";
-  HKEY top = Create(HKEY_CURRENT_USER, src);
+  Failures failures;
+  HKEY top = Create(HKEY_CURRENT_USER, src, &failures);
   int keys = 1;
   for (int a = 0; a < 100; ++a) {
-    HKEY ka = Create(top, "a" + std::to_string(a));
-    for (int b = 0; b < 1000; ++b) ::RegCloseKey(Create(ka, "b" + std::to_string(b)));
+    HKEY ka = Create(top, "a" + std::to_string(a), &failures);
+    for (int b = 0; b < 1000; ++b) ::RegCloseKey(Create(ka, "b" + std::to_string(b), &failures));
     ::RegCloseKey(ka);
     keys += 1001;
   }
   ::RegCloseKey(top);
-  Failures failures;
   reset();
   failures.Check("handles: MUR_CopyRegistarInfo", copy(HKEY_CURRENT_USER, src.c_str(), dst.c_str(), 0));
   const int ours = peak();
@@ -211,7 +214,7 @@ int main(int argc, char** argv) {
   if (!copy) return 2;
   const std::string pristine = kBase + "\\pristine", src = kBase + "\\src", dst = kBase + "\\dst";
   Failures failures;
-  BuildTree(pristine);
+  BuildTree(pristine, &failures);
   failures.Check("preparing the source: RegCopyTreeA", CopyTree(pristine, src));
   auto clear_dst = [&] { ::RegDeleteTreeA(HKEY_CURRENT_USER, dst.c_str()); };
   auto fresh_src = [&] {

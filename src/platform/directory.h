@@ -4,7 +4,9 @@
 // below it is reached relative to an open directory handle by a single true
 // UTF-16 name, exactly as the listing gave it: no separators, no trimming of
 // trailing dots or spaces, no code-page conversion. Relative opens ask not to
-// follow a reparse point. Every call returns a Win32 error code
+// follow a reparse point, but for OpenChildTarget, whose purpose is to follow
+// one and see where it leads (it opens nothing for change). Every call
+// returns a Win32 error code
 // (ERROR_SUCCESS on success); every handle is owned by a UniqueHandle.
 //
 // An entry can vanish between a listing and an open: a relative open then
