@@ -82,23 +82,24 @@ mur_layer(seam
 mur_layer(text
   PORTABLE src/text/search.cpp
   USES seam)
+mur_layer(report)
 mur_layer(platform
   WINDOWS src/platform/codepage_win32.cpp src/platform/directory_win32.cpp
-          src/platform/file_win32.cpp src/platform/registry_win32.cpp
+          src/platform/file_win32.cpp src/platform/last_error_win32.cpp src/platform/registry_win32.cpp
   USES text)
 mur_layer(store
   PORTABLE src/store/record_format.cpp src/store/text_format.cpp
   WINDOWS src/store/record_files.cpp src/store/text_files.cpp
-  USES text WINDOWS_USES platform)
+  USES text report WINDOWS_USES platform)
 mur_layer(probes
   PORTABLE src/probes/probe_text.cpp
   WINDOWS src/probes/probes.cpp
-  USES text WINDOWS_USES platform)
+  USES text report WINDOWS_USES platform)
 mur_layer(maintenance
   PORTABLE src/maintenance/key_paths.cpp src/maintenance/quoting.cpp src/maintenance/removal_rules.cpp
            src/maintenance/root_paths.cpp
   WINDOWS src/maintenance/copy_key_tree.cpp src/maintenance/remove_tree.cpp
-  USES text WINDOWS_USES platform)
+  USES text report WINDOWS_USES platform)
 mur_layer(exports
-  WINDOWS src/exports/exports.cpp src/exports/dll_entry.cpp
-  USES store probes maintenance platform text)
+  WINDOWS src/exports/exports.cpp src/exports/operations.cpp src/exports/dll_entry.cpp
+  USES store probes maintenance platform text report)

@@ -1,75 +1,85 @@
-// The library's exported functions. Each one is a thin frame around the
-// operation that its folder implements.
-// The export table (MUR.def) exports these under their plain names.
+// The library's exported functions. Each one runs the operation that
+// exports/operations.h names, observed by no one, and leaves the code that
+// decided its result as the thread's last error, as the Windows functions do.
+// The export table (exports.table) exports these under their plain names.
 #define MUR_API
 #include "mur.h"
 
-#include "exports/frame.h"
-#include "maintenance/copy_key_tree.h"
-#include "maintenance/quoting.h"
-#include "maintenance/remove_tree.h"
-#include "probes/probes.h"
-#include "store/record_files.h"
-#include "store/text_files.h"
+#include "exports/operations.h"
+#include "platform/last_error.h"
 
-using mur::exports::NarrowArg;
-using mur::exports::WithWidePath;
-using mur::exports::WithWidePaths;
-using mur::platform::SystemLeadBytes;
+namespace {
+
+using mur::exports::Layout;
 using mur::store::StoreKind;
-using mur::store::TextStore;
+
+// The result, with `code` left as the last error.
+int Leaving(int result, DWORD code) {
+  mur::platform::LeaveLastError(code);
+  return result;
+}
+
+}  // namespace
 
 // Defined with C linkage, as mur.h declares them: a definition whose
 // signature differs from its declaration does not compile.
 extern "C" {
 
 int WINAPI MUR_CsMakeUserinfoFile(const char* product_dir, const char* user_name) {
-  return WithWidePath(product_dir, 0, [&](std::wstring_view dir) {
-    return mur::store::SeedRecordStore(StoreKind::kUser, dir, NarrowArg(user_name), SystemLeadBytes());
-  });
+  DWORD code = ERROR_SUCCESS;
+  const int result = mur::exports::SeedStore(Layout::kRecord, StoreKind::kUser, product_dir, user_name, nullptr, &code);
+  return Leaving(result, code);
 }
 
 int WINAPI MUR_CsMakeSectionFile(const char* product_dir, const char* section_name) {
-  return WithWidePath(product_dir, 0, [&](std::wstring_view dir) {
-    return mur::store::SeedRecordStore(StoreKind::kSection, dir, NarrowArg(section_name), SystemLeadBytes());
-  });
+  DWORD code = ERROR_SUCCESS;
+  const int result = mur::exports::SeedStore(Layout::kRecord, StoreKind::kSection, product_dir, section_name, nullptr, &code);
+  return Leaving(result, code);
 }
 
 int WINAPI MUR_ShMakeUserinfoFile(const char* product_dir, const char* user_name) {
-  return WithWidePath(product_dir, 0, [&](std::wstring_view dir) {
-    return mur::store::SeedTextStore(TextStore::kUser, dir, NarrowArg(user_name), SystemLeadBytes());
-  });
+  DWORD code = ERROR_SUCCESS;
+  const int result = mur::exports::SeedStore(Layout::kText, StoreKind::kUser, product_dir, user_name, nullptr, &code);
+  return Leaving(result, code);
 }
 
 int WINAPI MUR_ShMakeSectionFile(const char* product_dir, const char* section_name) {
-  return WithWidePath(product_dir, 0, [&](std::wstring_view dir) {
-    return mur::store::SeedTextStore(TextStore::kSection, dir, NarrowArg(section_name), SystemLeadBytes());
-  });
+  DWORD code = ERROR_SUCCESS;
+  const int result = mur::exports::SeedStore(Layout::kText, StoreKind::kSection, product_dir, section_name, nullptr, &code);
+  return Leaving(result, code);
 }
 
 int WINAPI MUR_GetAccessMode(const char* product_dir) {
-  return WithWidePath(product_dir, 0, [](std::wstring_view dir) { return mur::probes::GetAccessMode(dir); });
+  DWORD code = ERROR_SUCCESS;
+  const int result = mur::exports::ReadAccessMode(product_dir, nullptr, &code);
+  return Leaving(result, code);
 }
 
 int WINAPI MUR_GetVersion(const char* product_dir) {
-  return WithWidePath(product_dir, -1, [](std::wstring_view dir) { return mur::probes::GetVersion(dir); });
+  DWORD code = ERROR_SUCCESS;
+  const int result = mur::exports::ReadVersion(product_dir, nullptr, &code);
+  return Leaving(result, code);
 }
 
 // Allocates nothing: the command is only read, during the call.
 int WINAPI MUR_CheckDoubleQuotation(const char* command) {
-  return mur::maintenance::QuotingClass(NarrowArg(command), mur::platform::SystemLeadBytes());
+  DWORD code = ERROR_SUCCESS;
+  const int result = mur::exports::ClassifyQuoting(command, nullptr, &code);
+  return Leaving(result, code);
 }
 
 int WINAPI MUR_RemoveFiles(const char* directory) {
-  return WithWidePath(directory, 0, [](std::wstring_view path) { return mur::maintenance::RemoveFiles(path); });
+  DWORD code = ERROR_SUCCESS;
+  const int result = mur::exports::RemoveTree(directory, nullptr, &code);
+  return Leaving(result, code);
 }
 
 // Both paths are converted once to UTF-16; a null path, like an empty one,
 // names the root. A failed conversion returns its error code.
 int WINAPI MUR_CopyRegistarInfo(HKEY root, const char* source, const char* destination, int move_flag) {
-  return WithWidePaths(source, destination, [&](const wchar_t* from, const wchar_t* to) {
-    return static_cast<int>(mur::maintenance::CopyRegistryTree(root, from, to, move_flag));
-  });
+  DWORD code = ERROR_SUCCESS;
+  const int result = mur::exports::CopyKeyTree(root, source, destination, move_flag, nullptr, &code);
+  return Leaving(result, code);
 }
 
 }  // extern "C"

@@ -20,24 +20,23 @@ inline std::string_view NarrowArg(const char* text) {
   return text ? std::string_view(text, std::strlen(text)) : std::string_view();
 }
 
-// Runs body(path) with `narrow_path` in UTF-16; `failure_value` when the
-// conversion fails.
+// Runs body(path) with `narrow_path` in UTF-16; `failure_value`, with *code
+// the conversion's error, when the conversion fails.
 template <class Body>
-int WithWidePath(const char* narrow_path, int failure_value, Body body) {
+int WithWidePath(const char* narrow_path, int failure_value, DWORD* code, Body body) {
   text::Wide path;
-  if (platform::WideFromSystem(narrow_path, &path) != ERROR_SUCCESS) return failure_value;
-  return body(path.view());
+  *code = platform::WideFromSystem(narrow_path, &path);
+  return *code == ERROR_SUCCESS ? body(path.view()) : failure_value;
 }
 
 // Runs body(first, second) with both paths in UTF-16 (a null path is empty
-// text); the conversion's error code when one fails.
+// text); the conversion's error code, also *code, when one fails.
 template <class Body>
-int WithWidePaths(const char* first, const char* second, Body body) {
+int WithWidePaths(const char* first, const char* second, DWORD* code, Body body) {
   text::Wide a, b;
-  DWORD result = platform::WideFromSystem(first, &a);
-  if (result == ERROR_SUCCESS) result = platform::WideFromSystem(second, &b);
-  if (result != ERROR_SUCCESS) return static_cast<int>(result);
-  return body(a.c_str(), b.c_str());
+  *code = platform::WideFromSystem(first, &a);
+  if (*code == ERROR_SUCCESS) *code = platform::WideFromSystem(second, &b);
+  return *code == ERROR_SUCCESS ? body(a.c_str(), b.c_str()) : static_cast<int>(*code);
 }
 
 }  // namespace mur::exports

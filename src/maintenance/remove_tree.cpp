@@ -8,6 +8,7 @@
 #include "maintenance/root_paths.h"
 #include "platform/directory.h"
 #include "platform/owners.h"
+#include "report/observer.h"
 #include "text/buffer.h"
 
 namespace mur::maintenance {
@@ -44,6 +45,7 @@ bool IsPlainName(std::wstring_view name) {
 // One open directory of the walk and the state of its listing (its handle
 // is the stack's).
 struct Frame {
+  std::size_t path_size;  // its path's length in the stack's path, when the walk is observed
   std::size_t block_at;  // its listing block, in 8-byte units of the stack's block store
   std::uint32_t block_bytes;
   std::uint32_t filled;  // bytes of the block the last read filled
@@ -60,17 +62,35 @@ struct Frame {
 // closes what is left, deepest first, when destroyed.
 class DirectoryStack {
  public:
+  // With `keep_paths` (an observed walk), each frame's path is kept for
+  // PathOf, starting from `base`, the path of the bottom frame.
+  void KeepPaths(std::wstring_view base) {
+    keep_paths_ = path_.Assign(base);
+    base_size_ = base.size();
+  }
+
   std::size_t size() const { return frames_.size(); }
   Frame& top() { return frames_[frames_.size() - 1]; }
   HANDLE top_dir() const { return dirs_.back(); }
 
+  // The path of the top directory's entry `name` (the top directory itself
+  // when `name` is empty); empty unless paths are kept.
+  std::wstring_view PathOf(std::wstring_view name) {
+    if (!keep_paths_) return {};
+    const std::size_t at = frames_.empty() ? base_size_ : top().path_size;
+    path_.Truncate(at);
+    if (!name.empty() && !(path_.Append(L'\\') && path_.Append(name))) path_.Truncate(at);
+    return path_.view();
+  }
+
   // Takes `dir` over as the new top; false (and `dir` closed) when memory
   // runs out.
-  bool Push(UniqueHandle dir, bool can_delete) {
+  bool Push(UniqueHandle dir, bool can_delete, std::wstring_view name = {}) {
     const std::uint32_t bytes = frames_.size() < kShallowLevels ? kShallowBlock : kDeepBlock;
     const std::size_t at = blocks_.size();
     if (!blocks_.Resize(at + bytes / sizeof(std::uint64_t))) return false;
     Frame frame{};
+    frame.path_size = keep_paths_ ? PathOf(name).size() : 0;
     frame.block_at = at;
     frame.block_bytes = bytes;
     frame.can_delete = can_delete;
@@ -123,6 +143,30 @@ class DirectoryStack {
   text::Buffer<Frame> frames_;
   text::Buffer<std::uint64_t> blocks_;
   platform::Owners<platform::HandleTraits> dirs_;  // one for each frame
+  bool keep_paths_ = false;
+  std::size_t base_size_ = 0;
+  text::Wide path_;
+};
+
+// What one removal call decides: the code of the first entry that stayed
+// (ERROR_DIR_NOT_EMPTY when a rule kept it), what went, and who is told.
+struct Removal {
+  const report::Observer* observer = nullptr;
+  DWORD code = ERROR_SUCCESS;
+  std::int64_t files = 0;
+  std::int64_t directories = 0;
+
+  // An entry stays: `why`, with the error of the call that refused it (or
+  // ERROR_DIR_NOT_EMPTY for one kept by rule).
+  void Kept(std::wstring_view path, std::string_view why, DWORD error) {
+    if (code == ERROR_SUCCESS) code = error;
+    report::Tell(observer, {report::Event::kEntryKept, path, 0, 0, error, why});
+  }
+  // The whole call is refused before anything is touched.
+  int Refused(std::wstring_view path, std::string_view why, DWORD error) {
+    Kept(path, why, error);
+    return 0;
+  }
 };
 
 // Opens the directory entry `entry` of `parent` and decides, from its own
@@ -168,28 +212,39 @@ bool LeadsToARoot(HANDLE parent, std::wstring_view name) {
   }
 }
 
-// Removes a directory link through the handle it was inspected with.
-bool RemoveLink(UniqueHandle* link, bool can_delete) {
-  return can_delete && platform::MarkForDeletion(link->get()) == ERROR_SUCCESS && link->Close() == ERROR_SUCCESS;
+// Removes a directory link through the handle it was inspected with: the
+// error of the step that failed, ERROR_ACCESS_DENIED when it may not be
+// deleted.
+DWORD RemoveLink(UniqueHandle* link, bool can_delete) {
+  if (!can_delete) return ERROR_ACCESS_DENIED;
+  const DWORD marked = platform::MarkForDeletion(link->get());
+  return marked != ERROR_SUCCESS ? marked : link->Close();
 }
 
 // One entry of the directory on top of the stack. An entry that is gone by
 // the time it is opened, or is being deleted by someone else, counts as
 // removed.
-void TakeEntry(DirectoryStack* stack, const ListedEntry& entry) {
+void TakeEntry(DirectoryStack* stack, const ListedEntry& entry, Removal* removal) {
   if (entry.name == L"." || entry.name == L"..") return;
   const HANDLE parent = stack->top_dir();
-  if (!IsPlainName(entry.name)) {
+  auto keep = [&](std::string_view why, DWORD error) {
     stack->top().kept = true;
-    return;
-  }
-  switch (ActionFor(entry.facts.attributes)) {
+    removal->Kept(stack->PathOf(entry.name), why, error);
+  };
+  if (!IsPlainName(entry.name)) return keep("a name that is no single component", ERROR_INVALID_NAME);
+  const std::uint32_t attributes = entry.facts.attributes;
+  switch (ActionFor(attributes)) {
     case EntryAction::kKeep:
-      stack->top().kept = true;
-      return;
+      return keep(attributes & attribute::kSystem ? "system" : "hidden", ERROR_DIR_NOT_EMPTY);
     case EntryAction::kDelete: {
       const DWORD deleted = platform::DeleteChildFile(parent, entry.name);
-      if (deleted != ERROR_SUCCESS && !platform::EntryGone(deleted)) stack->top().kept = true;
+      if (deleted == ERROR_SUCCESS || platform::EntryGone(deleted)) {
+        ++removal->files;
+      } else if (attributes & attribute::kReadOnly) {
+        keep("read-only", ERROR_DIR_NOT_EMPTY);
+      } else {
+        keep("could not be deleted", deleted);
+      }
       return;
     }
     case EntryAction::kDescend:
@@ -201,39 +256,67 @@ void TakeEntry(DirectoryStack* stack, const ListedEntry& entry) {
   EntryAction action = EntryAction::kKeep;
   const DWORD opened = OpenDirectoryEntry(parent, entry, &dir, &can_delete, &action);
   if (opened != ERROR_SUCCESS) {
-    if (!platform::EntryGone(opened)) stack->top().kept = true;
+    if (!platform::EntryGone(opened)) keep("could not be opened", opened);
     return;
   }
   switch (action) {
     case EntryAction::kDescend:
-      if (!stack->Push(std::move(dir), can_delete)) stack->top().kept = true;
+      if (!stack->Push(std::move(dir), can_delete, entry.name)) keep("no memory to go into it", ERROR_NOT_ENOUGH_MEMORY);
       return;
-    case EntryAction::kRemoveLink:
-      if (!RemoveLink(&dir, can_delete)) stack->top().kept = true;
+    case EntryAction::kRemoveLink: {
+      const DWORD removed = RemoveLink(&dir, can_delete);
+      if (removed == ERROR_SUCCESS) {
+        ++removal->directories;
+      } else {
+        keep("a link that could not be removed", removed);
+      }
       return;
+    }
     case EntryAction::kKeep:
     case EntryAction::kDelete:
-      stack->top().kept = true;
-      return;
+      return keep("not the entry that was listed, or a link reached through", ERROR_DIR_NOT_EMPTY);
   }
 }
 
 // Lists and empties every directory above the bottom frame, depth first; a
 // directory emptied completely is marked for deletion and goes when it is
 // closed. Whatever stays marks every frame below it as kept.
-void Walk(DirectoryStack* stack) {
+void Walk(DirectoryStack* stack, Removal* removal) {
   while (stack->size() > 1) {
     ListedEntry entry;
     const DWORD listed = stack->Next(&entry);
     if (listed == ERROR_SUCCESS) {
-      TakeEntry(stack, entry);
+      TakeEntry(stack, entry, removal);
       continue;
     }
     const Frame& done = stack->top();
-    bool kept = done.kept || listed != ERROR_NO_MORE_FILES;
-    if (!kept && (!done.can_delete || platform::MarkForDeletion(stack->top_dir()) != ERROR_SUCCESS)) kept = true;
-    if (stack->Pop() != ERROR_SUCCESS) kept = true;
-    if (kept) stack->top().kept = true;
+    const std::wstring_view path = stack->PathOf({});
+    bool kept = done.kept;
+    if (listed != ERROR_NO_MORE_FILES) {
+      removal->Kept(path, "its listing failed", listed);
+      kept = true;
+    } else if (kept) {
+      report::Tell(removal->observer, {report::Event::kDirectoryKept, path});
+    } else if (!done.can_delete) {
+      removal->Kept(path, "it may not be deleted", ERROR_ACCESS_DENIED);
+      kept = true;
+    } else {
+      const DWORD marked = platform::MarkForDeletion(stack->top_dir());
+      if (marked != ERROR_SUCCESS) {
+        removal->Kept(path, "could not be deleted", marked);
+        kept = true;
+      }
+    }
+    const DWORD closed = stack->Pop();
+    if (closed != ERROR_SUCCESS && !kept) {
+      removal->Kept(path, "its close failed", closed);
+      kept = true;
+    }
+    if (kept) {
+      stack->top().kept = true;
+    } else {
+      ++removal->directories;
+    }
   }
 }
 
@@ -290,22 +373,25 @@ std::wstring_view LastComponent(std::wstring_view path) {
   return path;
 }
 
-}  // namespace
 
-int RemoveFiles(std::wstring_view directory) {
-  if (NamesARoot(directory)) return 0;
+// The removal of `directory`: 1 when the whole tree is gone.
+int RemoveTree(std::wstring_view directory, Removal* removal) {
+  constexpr DWORD kRefused = ERROR_INVALID_PARAMETER;
+  if (NamesARoot(directory)) return removal->Refused(directory, "an empty path or a root", kRefused);
   text::Wide path;
-  if (!path.Assign(directory)) return 0;
+  if (!path.Assign(directory)) return removal->Refused(directory, "no memory", ERROR_NOT_ENOUGH_MEMORY);
   text::Wide full;
-  if (platform::FullPath(path.c_str(), &full) != ERROR_SUCCESS) return 0;
+  const DWORD resolved = platform::FullPath(path.c_str(), &full);
+  if (resolved != ERROR_SUCCESS) return removal->Refused(directory, "its full path cannot be made", resolved);
   // The full path as the path functions read the argument. Trailing
   // separators, which they keep (and then report no last component), name
   // the same directory.
   const std::wstring_view trimmed = LastComponent(full.view());
   const std::size_t name_at = static_cast<std::size_t>(trimmed.data() - full.data());
-  if (NamesARoot(std::wstring_view(full.data(), name_at + trimmed.size()))) return 0;
+  if (NamesARoot(std::wstring_view(full.data(), name_at + trimmed.size())))
+    return removal->Refused(full.view(), "a root", kRefused);
   text::Wide parent_path;
-  if (!parent_path.Assign(full.data(), name_at)) return 0;
+  if (!parent_path.Assign(full.data(), name_at)) return removal->Refused(directory, "no memory", ERROR_NOT_ENOUGH_MEMORY);
   // The directory's own name is the argument's last component as spelled:
   // the path functions trim its trailing dots and spaces (with no separator
   // after it, or a single dot before one), which would name a neighbour. The
@@ -313,12 +399,13 @@ int RemoveFiles(std::wstring_view directory) {
   // ("." and ".." are resolved; any other difference is refused.)
   std::wstring_view name = LastComponent(directory);
   if (name == L"." || name == L"..") name = trimmed;
-  if (name != trimmed && !TrimmedTo(name, trimmed)) return 0;
-  if (!IsPlainName(name)) return 0;
+  if ((name != trimmed && !TrimmedTo(name, trimmed)) || !IsPlainName(name))
+    return removal->Refused(directory, "its last component names no single entry", ERROR_INVALID_NAME);
 
   // The parent is the one directory opened by path; the top is found in its
   // listing, which tells what the name held when it was listed.
   DirectoryStack stack;
+  if (removal->observer) stack.KeepPaths(std::wstring_view(parent_path.data(), name_at ? name_at - 1 : 0));
   ListedEntry top;
   text::Wide top_name;
   DWORD listed = FindTop(parent_path.c_str(), name, &stack, &top, &top_name);
@@ -327,28 +414,52 @@ int RemoveFiles(std::wstring_view directory) {
     stack.Pop();
     listed = FindTop(parent_path.c_str(), trimmed, &stack, &top, &top_name);
   }
-  if (listed != ERROR_SUCCESS) return 0;
+  if (listed != ERROR_SUCCESS) return removal->Refused(full.view(), "not found in its parent's listing", listed);
+  const std::wstring_view top_path = stack.PathOf(top.name);
   const EntryAction listed_action = ActionFor(top.facts.attributes);
   if (listed_action != EntryAction::kDescend && listed_action != EntryAction::kRemoveLink)
-    return 0;  // not a directory: there is no tree to remove
+    return removal->Refused(top_path, "not a directory: there is no tree to remove", ERROR_DIRECTORY);
   // Whatever spelling or link reached it, the root of a volume or share is
   // refused before anything is opened for removal; a link at the top that
   // leads there (a folder where a volume is mounted) is left as it is.
-  if (LeadsToARoot(stack.top_dir(), top.name)) return 0;
+  if (LeadsToARoot(stack.top_dir(), top.name))
+    return removal->Refused(top_path, "leads to the root of a volume or share", kRefused);
 
   UniqueHandle dir;
   bool can_delete = false;
   EntryAction action = EntryAction::kKeep;
   const DWORD opened = OpenDirectoryEntry(stack.top_dir(), top, &dir, &can_delete, &action);
   // A top removed by someone else since it was listed leaves no tree.
-  if (opened != ERROR_SUCCESS) return platform::EntryGone(opened) ? 1 : 0;
-  if (action == EntryAction::kKeep) return 0;
+  if (opened != ERROR_SUCCESS) {
+    if (platform::EntryGone(opened)) return 1;
+    return removal->Refused(top_path, "could not be opened", opened);
+  }
+  if (action == EntryAction::kKeep)
+    return removal->Refused(top_path, "not the directory that was listed, or a link reached through",
+                            ERROR_DIR_NOT_EMPTY);
   // So is the directory acted on, should it turn out to be one.
-  if (IsARoot(dir.get())) return 0;
-  if (action == EntryAction::kRemoveLink) return RemoveLink(&dir, can_delete) ? 1 : 0;
-  if (!stack.Push(std::move(dir), can_delete)) return 0;
-  Walk(&stack);
+  if (IsARoot(dir.get())) return removal->Refused(top_path, "the root of a volume or share", kRefused);
+  if (action == EntryAction::kRemoveLink) {
+    const DWORD removed = RemoveLink(&dir, can_delete);
+    if (removed != ERROR_SUCCESS) return removal->Refused(top_path, "a link that could not be removed", removed);
+    ++removal->directories;
+    return 1;
+  }
+  if (!stack.Push(std::move(dir), can_delete, top.name))
+    return removal->Refused(top_path, "no memory to go into it", ERROR_NOT_ENOUGH_MEMORY);
+  Walk(&stack, removal);
   return stack.top().kept ? 0 : 1;
+}
+
+}  // namespace
+
+int RemoveFiles(std::wstring_view directory, const report::Observer* observer, DWORD* code) {
+  Removal removal;
+  removal.observer = observer;
+  const int result = RemoveTree(directory, &removal);
+  report::Tell(observer, {report::Event::kRemovalCounts, directory, removal.files, removal.directories});
+  *code = result == 1 ? ERROR_SUCCESS : removal.code;
+  return result;
 }
 
 }  // namespace mur::maintenance

@@ -1,7 +1,11 @@
 // Removing a directory tree, best effort, through open handles.
 #pragma once
 
+#include <windows.h>
+
 #include <string_view>
+
+#include "report/observer.h"
 
 namespace mur::maintenance {
 
@@ -27,6 +31,12 @@ namespace mur::maintenance {
 // is refused and left as it is. The
 // walk keeps its own stack of open directories: depth is bounded by memory
 // and handles only, not by the host thread's stack or any path length.
-int RemoveFiles(std::wstring_view directory);
+//
+// *code is ERROR_SUCCESS after a 1; after a 0, the error that decided it: that
+// of the first entry that stayed (ERROR_DIR_NOT_EMPTY for one a rule kept:
+// hidden, system, read-only), or why the call was refused. An observer is
+// told each entry kept and why, each directory kept for what stayed inside,
+// and the counts of what went.
+int RemoveFiles(std::wstring_view directory, const report::Observer* observer, DWORD* code);
 
 }  // namespace mur::maintenance

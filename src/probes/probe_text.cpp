@@ -18,7 +18,25 @@ int DigitOf(const char* bytes, std::size_t size, std::size_t index) {
 
 bool IsProbeSpace(unsigned char c) { return c == ' ' || (c >= 9 && c <= 13); }
 
-AccessModeScan::AccessModeScan(const text::LeadBytes& leads) : search_(kAccessModeKey, leads) {}
+void PlaceKeeper::Found(std::string_view block, std::size_t end, std::size_t key_size) {
+  if (!keep_) return;
+  // The key holds no line feed: those before it are the blocks' before this
+  // one and this block's before the key (none when it began in an earlier one).
+  const std::size_t start = end >= key_size ? end - key_size : 0;
+  std::uint64_t lines = lines_;
+  for (std::size_t i = 0; i < start; ++i) lines += block[i] == '\n';
+  place_.offset = base_ + end - key_size;
+  place_.line = lines + 1;
+}
+
+void PlaceKeeper::Passed(std::string_view block, std::size_t text_size) {
+  if (!keep_) return;
+  for (std::size_t i = 0; i < text_size; ++i) lines_ += block[i] == '\n';
+  base_ += block.size();
+}
+
+AccessModeScan::AccessModeScan(const text::LeadBytes& leads, bool keep_place)
+    : search_(kAccessModeKey, leads), places_(keep_place) {}
 
 bool AccessModeScan::Feed(std::string_view block) {
   if (ended_) return false;
@@ -27,21 +45,26 @@ bool AccessModeScan::Feed(std::string_view block) {
   ended_ = text_size < block.size();
   if (from != kNotFound) {
     matched_ = skipping_ = true;
+    places_.Found(block, from, kAccessModeKey.size());
   } else {
     from = 0;
   }
   for (std::size_t i = from; skipping_ && i < text_size; ++i) {
-    const unsigned char c = static_cast<unsigned char>(block[i]);
-    if (IsProbeSpace(c)) continue;
-    mode_ = c == '1' ? 1 : c == '2' ? 2 : 0;
+    if (IsProbeSpace(static_cast<unsigned char>(block[i]))) continue;
+    mode_byte_ = block[i];
     skipping_ = false;
   }
+  places_.Passed(block, text_size);
   return !ended_;
 }
 
-int AccessModeScan::Result() const { return matched_ && !skipping_ ? mode_ : 0; }
+int AccessModeScan::Result() const {
+  if (!matched_ || skipping_) return 0;
+  return mode_byte_ == '1' ? 1 : mode_byte_ == '2' ? 2 : 0;
+}
 
-VersionScan::VersionScan(const text::LeadBytes& leads) : search_(kVersionKey, leads) {}
+VersionScan::VersionScan(const text::LeadBytes& leads, bool keep_place)
+    : search_(kVersionKey, leads), places_(keep_place) {}
 
 bool VersionScan::Feed(std::string_view block) {
   if (done_) return false;
@@ -51,9 +74,11 @@ bool VersionScan::Feed(std::string_view block) {
     from = search_.FirstEnd(block, &text_size);
     if (from == kNotFound) {
       done_ = text_size < block.size();
+      places_.Passed(block, text_size);
       return !done_;
     }
     matched_ = true;
+    places_.Found(block, from, kVersionKey.size());
   }
   // What follows the key, up to the text's end: its white space skipped,
   // three bytes settle the version.

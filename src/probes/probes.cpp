@@ -40,27 +40,72 @@ DWORD ReadFileText(const wchar_t* path, platform::OpenerPatience* patience, Scan
   return any ? ERROR_SUCCESS : ERROR_HANDLE_EOF;
 }
 
-// Scans product_dir + tail; false when it cannot be read or is empty.
+using report::Event;
+
+// Reads product_dir + tail into `scan`: ERROR_SUCCESS, or why it could not be
+// read. An observer is told the file and its size.
 template <class Scan>
-bool ScanProductFile(std::wstring_view product_dir, std::wstring_view tail, Scan* scan) {
+DWORD ScanProductFile(std::wstring_view product_dir, std::wstring_view tail, const report::Observer* observer,
+                      Scan* scan) {
   text::Wide path;
+  if (!path.Append(product_dir) || !path.Append(tail)) return ERROR_NOT_ENOUGH_MEMORY;
   platform::OpenerPatience patience;
-  return path.Append(product_dir) && path.Append(tail) &&
-         ReadFileText(path.c_str(), &patience, scan) == ERROR_SUCCESS;
+  const DWORD read = ReadFileText(path.c_str(), &patience, scan);
+  if (observer) {
+    std::int64_t size = -1;  // unknown: the file could not be opened
+    platform::UniqueHandle file;
+    std::uint64_t bytes = 0;
+    if (platform::OpenFileHandle(path.c_str(), platform::FileMode::kReadShared, &patience, &file) == ERROR_SUCCESS &&
+        platform::FileSize(file.get(), &bytes) == ERROR_SUCCESS)
+      size = static_cast<std::int64_t>(bytes);
+    report::Tell(observer, {Event::kProbeRead, path.view(), size, 0, read});
+  }
+  return read;
+}
+
+// The code of an access mode whose file was read: what the scan found.
+DWORD FoundCode(const AccessModeScan& scan) {
+  if (!scan.Found()) return ERROR_NOT_FOUND;
+  return scan.Readable() ? ERROR_SUCCESS : ERROR_INVALID_DATA;
 }
 
 }  // namespace
 
-int GetAccessMode(std::wstring_view product_dir) {
+int GetAccessMode(std::wstring_view product_dir, const report::Observer* observer, DWORD* code) {
   const text::LeadBytes leads = platform::SystemLeadBytes();
-  AccessModeScan scan(leads);
-  return ScanProductFile(product_dir, L"\\TALVINORE.INI", &scan) ? scan.Result() : 0;
+  AccessModeScan scan(leads, observer != nullptr);
+  *code = ScanProductFile(product_dir, L"\\TALVINORE.INI", observer, &scan);
+  if (*code != ERROR_SUCCESS) return 0;
+  *code = FoundCode(scan);
+  if (observer) {
+    const char value = scan.ValueByte();
+    if (scan.Found()) {
+      report::Tell(observer, {Event::kKeyFound, {}, static_cast<std::int64_t>(scan.place().offset),
+                              static_cast<std::int64_t>(scan.place().line), *code,
+                              std::string_view(&value, value ? 1 : 0)});
+    } else {
+      report::Tell(observer, {Event::kNoKey, {}, 0, 0, *code, "no ACCESS_MODE before the text's end"});
+    }
+  }
+  return scan.Result();
 }
 
-int GetVersion(std::wstring_view product_dir) {
+int GetVersion(std::wstring_view product_dir, const report::Observer* observer, DWORD* code) {
   const text::LeadBytes leads = platform::SystemLeadBytes();
-  VersionScan scan(leads);
-  return ScanProductFile(product_dir, L"\\version.txt", &scan) ? scan.Result() : -1;
+  VersionScan scan(leads, observer != nullptr);
+  *code = ScanProductFile(product_dir, L"\\version.txt", observer, &scan);
+  if (*code != ERROR_SUCCESS) return -1;
+  // Any key gives a version (a byte that is no digit counts 0).
+  *code = scan.Found() ? ERROR_SUCCESS : ERROR_NOT_FOUND;
+  if (observer) {
+    if (scan.Found()) {
+      report::Tell(observer, {Event::kKeyFound, {}, static_cast<std::int64_t>(scan.place().offset),
+                              static_cast<std::int64_t>(scan.place().line), *code, scan.Value()});
+    } else {
+      report::Tell(observer, {Event::kNoKey, {}, 0, 0, *code, "no Ver before the text's end"});
+    }
+  }
+  return scan.Result();
 }
 
 }  // namespace mur::probes

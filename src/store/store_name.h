@@ -21,4 +21,12 @@ inline bool IsValidStoreName(std::string_view name, const text::LeadBytes& leads
   return i == name.size();
 }
 
+// Why IsValidStoreName refuses `name` (empty when it does not).
+inline std::string_view StoreNameProblem(std::string_view name, const text::LeadBytes& leads) {
+  if (name.empty()) return "the name is empty";
+  if (name.size() > kMaxStoreNameBytes) return "the name is longer than 20 bytes";
+  if (!IsValidStoreName(name, leads)) return "the name ends in a lead byte with nothing after it";
+  return {};
+}
+
 }  // namespace mur::store
