@@ -67,12 +67,13 @@ add_custom_command(TARGET MUR POST_BUILD
 # murhost: calls the library as a setup script's host does.
 add_executable(murhost
   tools/murhost/murhost.cpp
+  tools/murhost/explain.cpp
   tools/murhost/inspect.cpp
 )
 target_include_directories(murhost PRIVATE ${CMAKE_SOURCE_DIR}/tools ${CMAKE_SOURCE_DIR}/include
   ${CMAKE_BINARY_DIR}/generated)
 target_compile_definitions(murhost PRIVATE ${MUR_XP_DEFINITIONS})
-target_link_libraries(murhost PRIVATE user32 mur_store)
+target_link_libraries(murhost PRIVATE user32 mur_exports)
 target_link_options(murhost PRIVATE ${MUR_STATIC_LINK} -Wl,-Map,${CMAKE_BINARY_DIR}/murhost.map)
 add_dependencies(murhost MUR)
 

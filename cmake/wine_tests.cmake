@@ -10,6 +10,7 @@ add_subdirectory(${MUR_GOOGLETEST_DIR} googletest EXCLUDE_FROM_ALL)
 add_executable(mur_win_tests
   tests/win/record_layout_test.cpp
   tests/win/fault_sweep_test.cpp
+  tests/win/last_error_test.cpp
   tests/win/other_openers_test.cpp
   tests/win/store_resilience_test.cpp
   tests/win/abi32_test.cpp
@@ -147,6 +148,8 @@ if(MUR_WINE_TESTS)
   mur_wine_test(win.other_openers "OtherOpeners*" ja_JP.UTF-8)
   mur_wine_test(win.other_openers_cp1252 "OtherOpeners*" C.UTF-8)
   mur_wine_test(win.murhost "Murhost*" ja_JP.UTF-8)
+  mur_wine_test(win.last_error "LastError*" ja_JP.UTF-8)
+  mur_wine_test(win.last_error_cp1252 "LastError*" C.UTF-8)
   mur_wine_test(win.text_layout "*TextLayout*" ja_JP.UTF-8)
   # The removal's and the registry copy's races run with their own suites.
   mur_wine_test(win.race "*Race*-*RemoveTree*:*RegistryCopy*" ja_JP.UTF-8)

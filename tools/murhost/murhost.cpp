@@ -1,6 +1,10 @@
 // murhost: calls MUR.dll the way a setup script's host does, by export name.
 //
 //   murhost [--dll PATH] EXPORT [ARG...]   call an export, print its result
+//   murhost explain [--json] EXPORT [ARG...]
+//                                          run an export's work, as the
+//                                          library does, and print each
+//                                          decision as it is made
 //   murhost inspect DIR                    decode the record-layout stores
 //   murhost [--dll PATH] dialog            show the completion dialog (101) as
 //                                          the installer does, print the choices
@@ -20,6 +24,8 @@
 
 #include "mur.h"
 #include "mur_exports.h"
+#include "murhost/args.h"
+#include "murhost/explain.h"
 #include "murhost/inspect.h"
 
 namespace {
@@ -35,33 +41,10 @@ struct ExportSignature {
 constexpr ExportSignature kExports[] = {MUR_EXPORTS(MUR_SIGNATURE)};
 #undef MUR_SIGNATURE
 
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "murhost: %s\n", message.c_str());
-  return 2;
-}
-
-const char* Text(const std::string& arg) { return arg == "-null-" ? nullptr : arg.c_str(); }
-
-bool ParseRoot(const std::string& text, HKEY* root) {
-  struct Named { const char* a; const char* b; HKEY key; };
-  static const Named kRoots[] = {
-      {"HKCR", "HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
-      {"HKCU", "HKEY_CURRENT_USER", HKEY_CURRENT_USER},
-      {"HKLM", "HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
-      {"HKU", "HKEY_USERS", HKEY_USERS},
-  };
-  for (const Named& n : kRoots) {
-    if (_stricmp(text.c_str(), n.a) == 0 || _stricmp(text.c_str(), n.b) == 0) {
-      *root = n.key;
-      return true;
-    }
-  }
-  char* end = nullptr;
-  const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
-  if (text.empty() || *end) return false;
-  *root = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(value));
-  return true;
-}
+using murhost::Fail;
+using murhost::ParseInt;
+using murhost::ParseRoot;
+using murhost::Text;
 
 int CallExport(HMODULE dll, const ExportSignature& sig, const std::vector<std::string>& a) {
   FARPROC proc = ::GetProcAddress(dll, sig.name);
@@ -78,12 +61,10 @@ int CallExport(HMODULE dll, const ExportSignature& sig, const std::vector<std::s
     result = reinterpret_cast<decltype(&MUR_CsMakeUserinfoFile)>(p)(Text(a[0]), Text(a[1]));
   } else if (args == "rssi") {
     HKEY root;
+    int flag = 0;
     if (!ParseRoot(a[0], &root)) return Fail("not a registry root: " + a[0]);
-    char* end = nullptr;
-    const long flag = std::strtol(a[3].c_str(), &end, 0);
-    if (a[3].empty() || *end) return Fail("not an integer: " + a[3]);
-    result = reinterpret_cast<decltype(&MUR_CopyRegistarInfo)>(p)(root, Text(a[1]), Text(a[2]),
-                                                                  static_cast<int>(flag));
+    if (!ParseInt(a[3], &flag)) return Fail("not an integer: " + a[3]);
+    result = reinterpret_cast<decltype(&MUR_CopyRegistarInfo)>(p)(root, Text(a[1]), Text(a[2]), flag);
   } else {
     return Fail(std::string("no way to call ") + sig.name + " (" + sig.args + ")");
   }
@@ -120,6 +101,7 @@ int ShowCompletionDialog(HMODULE dll) {
 void Usage() {
   std::fprintf(stderr,
                "usage: murhost [--dll PATH] EXPORT [ARG...]\n"
+               "       murhost explain [--json] EXPORT [ARG...]\n"
                "       murhost inspect DIR\n"
                "       murhost [--dll PATH] dialog\n"
                "exports:");
@@ -144,6 +126,17 @@ int main(int argc, char** argv) {
   }
   const std::string command = args[0];
   args.erase(args.begin());
+  if (command == "explain") {
+    bool json = false;
+    if (!args.empty() && args[0] == "--json") {
+      json = true;
+      args.erase(args.begin());
+    }
+    if (args.empty()) return Fail("explain takes an export and its arguments");
+    const std::string name = args[0];
+    args.erase(args.begin());
+    return murhost::Explain(name, args, json);
+  }
   if (command == "inspect") {
     if (args.size() != 1) return Fail("inspect takes one product directory");
     return murhost::InspectRecordStores(args[0]);
