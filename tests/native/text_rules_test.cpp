@@ -101,6 +101,49 @@ TEST(TextRules, SearchFindsOnlyCharacterStarts) {
   }
 }
 
+// Where the key stood, for a reader: its byte offset and line, the same
+// whatever the blocks.
+template <class Scan>
+mur::probes::KeyPlace PlaceOf(const std::string& bytes, std::size_t block) {
+  Scan scan(k932, true);
+  for (std::size_t at = 0; at < bytes.size() && scan.Feed(std::string_view(bytes).substr(at, block)); at += block) {
+  }
+  return scan.place();
+}
+
+TEST(TextRules, TheKeysPlaceWhateverTheBlocks) {
+  struct Case {
+    const char* why;
+    std::string bytes;
+    std::uint64_t offset;
+    std::uint64_t line;
+  };
+  const Case modes[] = {
+      {"first line", "ACCESS_MODE 1", 0, 1},
+      {"the last of two", "ACCESS_MODE 1\r\n; x\nACCESS_MODE 2", 19, 3},
+      {"after a kana line", "\x83\x65\x83\x58\n\nACCESS_MODE 2", 6, 3},
+  };
+  for (const Case& c : modes) {
+    SCOPED_TRACE(c.why);
+    for (std::size_t block = 1; block <= c.bytes.size(); ++block) {
+      const mur::probes::KeyPlace place = PlaceOf<mur::probes::AccessModeScan>(c.bytes, block);
+      EXPECT_EQ(c.offset, place.offset) << block;
+      EXPECT_EQ(c.line, place.line) << block;
+    }
+  }
+  const Case versions[] = {
+      {"the first of two", "x\n\nVer 1.2\nVer 3.4", 3, 3},
+  };
+  for (const Case& c : versions) {
+    SCOPED_TRACE(c.why);
+    for (std::size_t block = 1; block <= c.bytes.size(); ++block) {
+      const mur::probes::KeyPlace place = PlaceOf<mur::probes::VersionScan>(c.bytes, block);
+      EXPECT_EQ(c.offset, place.offset) << block;
+      EXPECT_EQ(c.line, place.line) << block;
+    }
+  }
+}
+
 TEST(TextRules, ZeroOrByteAtEveryPlaceOfLongTexts) {
   // The first zero byte or byte c, wherever the vector paths' strides put it,
   // against a byte-by-byte look, by every path this processor allows.
