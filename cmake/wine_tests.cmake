@@ -54,14 +54,16 @@ set_target_properties(mur_win_tests PROPERTIES CROSSCOMPILING_EMULATOR ${CMAKE_B
 # Static checks of the built DLLs: run on every build, Wine or not.
 add_test(NAME static.dll_tables
   COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_dll_tables.sh ${MUR_OBJDUMP} ${MUR_EXPORT_TABLE} $<TARGET_FILE:MUR>)
-# The public header and the example installer declare exactly the table's
-# exports, with its argument and result types, in its order.
+# The public header and the setup engines' include files declare exactly the
+# table's exports, with its argument and result types, in its order; the
+# example installers take them from the include files.
+set(MUR_DECLARING_FILES ${CMAKE_SOURCE_DIR}/include/mur.h ${CMAKE_SOURCE_DIR}/include/mur.nsh
+  ${CMAKE_SOURCE_DIR}/include/mur.iss ${CMAKE_SOURCE_DIR}/examples/nsis/mur-example.nsi
+  ${CMAKE_SOURCE_DIR}/examples/innosetup/mur-example.iss)
 add_test(NAME static.declarations
-  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_declarations.sh ${MUR_EXPORT_TABLE}
-          ${CMAKE_SOURCE_DIR}/include/mur.h ${CMAKE_SOURCE_DIR}/examples/nsis/mur-example.nsi)
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_declarations.sh ${MUR_EXPORT_TABLE} ${MUR_DECLARING_FILES})
 add_test(NAME static.declarations_faults
-  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_declarations_faults.sh ${MUR_EXPORT_TABLE}
-          ${CMAKE_SOURCE_DIR}/include/mur.h ${CMAKE_SOURCE_DIR}/examples/nsis/mur-example.nsi)
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_declarations_faults.sh ${MUR_EXPORT_TABLE} ${MUR_DECLARING_FILES})
 set_tests_properties(static.declarations static.declarations_faults PROPERTIES LABELS static)
 set_tests_properties(static.dll_tables PROPERTIES LABELS static)
 add_test(NAME static.dll_resources
@@ -174,4 +176,18 @@ if(MUR_WINE_TESTS)
             ${MUR_NSIS_TARGET} $<TARGET_FILE:MUR> ${CMAKE_BINARY_DIR}/nsis)
   set_tests_properties(win.nsis PROPERTIES FIXTURES_REQUIRED wine LABELS wine
     ENVIRONMENT "LANG=ja_JP.UTF-8" TIMEOUT 600 SKIP_REGULAR_EXPRESSION "${MUR_WINE_SKIP}")
+
+  # The second real installer engine: the Inno Setup example installer,
+  # compiled by Inno Setup 6's compiler (tools/install-innosetup) and run
+  # silently under this build's Wine. The compiler and the Setup it builds
+  # are 32-bit programs, and that Setup loads only a 32-bit library: the
+  # 32-bit tier runs it, and skips it with that tier where 32-bit x86 code
+  # cannot run.
+  if(MUR_WINE_ARCH STREQUAL "win32")
+    add_test(NAME win.innosetup
+      COMMAND sh ${CMAKE_SOURCE_DIR}/tests/innosetup/check_installer.sh ${MUR_WINE_ARCH} ${MUR_WINEPREFIX}
+              $<TARGET_FILE:MUR> ${CMAKE_BINARY_DIR}/innosetup)
+    set_tests_properties(win.innosetup PROPERTIES FIXTURES_REQUIRED wine LABELS wine
+      ENVIRONMENT "LANG=ja_JP.UTF-8" TIMEOUT 600 SKIP_REGULAR_EXPRESSION "${MUR_WINE_SKIP}")
+  endif()
 endif()
