@@ -20,6 +20,12 @@ target_link_libraries(mur_platform PUBLIC advapi32 ntdll)
 
 include(cmake/exports.cmake)
 
+# The version, from project(): for the version block (src/resources/MUR.rc)
+# and for the package (make dist), which reads MUR.version.
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/generated/mur_version.h CONTENT
+  "// Made by the build from the version in CMakeLists.txt.\n#pragma once\n#define MUR_VERSION_BINARY ${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},${PROJECT_VERSION_TWEAK}\n#define MUR_VERSION_TEXT \"${PROJECT_VERSION_MAJOR}, ${PROJECT_VERSION_MINOR}, ${PROJECT_VERSION_PATCH}, ${PROJECT_VERSION_TWEAK}\"\n" @ONLY)
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/MUR.version CONTENT "${PROJECT_VERSION}\n" @ONLY)
+
 # The shipped library: exactly the exports of the export table, undecorated.
 add_library(MUR SHARED ${CMAKE_BINARY_DIR}/MUR.def src/resources/MUR.rc)
 # The test twin: the same layers and the fault seam's controls, which it
@@ -41,6 +47,7 @@ target_compile_definitions(MUR_seam PRIVATE ${MUR_XP_DEFINITIONS})
 target_compile_options(MUR_seam PRIVATE ${MUR_LIBRARY_FLAGS})
 
 foreach(dll MUR MUR_seam)
+  target_include_directories(${dll} PRIVATE ${CMAKE_BINARY_DIR}/generated)  # mur_version.h
   # The exports' objects are linked whole: nothing in the DLL refers to them.
   target_link_libraries(${dll} PRIVATE -Wl,--whole-archive mur_exports -Wl,--no-whole-archive
     mur_store mur_probes mur_maintenance mur_platform mur_text)
