@@ -110,6 +110,15 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set_tests_properties(static.dll_abi_faults PROPERTIES LABELS static)
 endif()
 
+# The import libraries (importlib/, which the package carries): a small C
+# host links against each, by MinGW's linker and by lld-link, and imports the
+# table's names; under Wine, both hosts call the nine exports (win.import_libs).
+set(MUR_IMPORT_HOSTS ${CMAKE_BINARY_DIR}/import-hosts)
+add_test(NAME static.import_libs
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/package/check_import_libs.sh link ${CMAKE_C_COMPILER} ${MUR_OBJDUMP}
+          ${MUR_EXPORT_TABLE} ${MUR_IMPORT_DIR} ${MUR_IMPORT_HOSTS})
+set_tests_properties(static.import_libs PROPERTIES LABELS static FIXTURES_SETUP import_hosts)
+
 if(MUR_WINE_TESTS)
   # On a machine that cannot run 32-bit x86 code, tools/wine-env refuses the
   # 32-bit Wine with one "mur-skip:" line first: ctest counts that a skip.
@@ -162,6 +171,12 @@ if(MUR_WINE_TESTS)
   mur_wine_test(win.abi "Abi32*" ja_JP.UTF-8)
   mur_wine_test(win.probes_cp932 "*Probe*:Quoting*" ja_JP.UTF-8)
   mur_wine_test(win.probes_cp1252 "*Probe*:Quoting*" C.UTF-8)
+
+  add_test(NAME win.import_libs
+    COMMAND sh ${CMAKE_SOURCE_DIR}/tests/package/check_import_libs.sh run ${MUR_WINE_ARCH} ${MUR_WINEPREFIX}
+            $<TARGET_FILE:MUR> ${MUR_IMPORT_HOSTS})
+  set_tests_properties(win.import_libs PROPERTIES FIXTURES_REQUIRED "wine;import_hosts" LABELS wine
+    ENVIRONMENT "LANG=ja_JP.UTF-8" TIMEOUT 300 SKIP_REGULAR_EXPRESSION "${MUR_WINE_SKIP}")
 
   # A real installer engine as the host: the NSIS example installer carries
   # this build's MUR.dll (x86-unicode for the 32-bit DLL, amd64-unicode for
