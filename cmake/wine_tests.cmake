@@ -119,6 +119,18 @@ add_test(NAME static.import_libs
           ${MUR_EXPORT_TABLE} ${MUR_IMPORT_DIR} ${MUR_IMPORT_HOSTS})
 set_tests_properties(static.import_libs PROPERTIES LABELS static FIXTURES_SETUP import_hosts)
 
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  # The package, as make dist writes it, from this build and the win64 build
+  # beside it (make test builds that first): the files it must hold, summed,
+  # checked as it is written; and the check finds each planted fault.
+  add_test(NAME static.package COMMAND sh ${CMAKE_SOURCE_DIR}/tools/dist.sh ${CMAKE_BINARY_DIR}/package)
+  set_tests_properties(static.package PROPERTIES LABELS static FIXTURES_SETUP package)
+  add_test(NAME static.package_faults
+    COMMAND sh ${CMAKE_SOURCE_DIR}/tests/package/check_package_faults.sh
+            ${CMAKE_BINARY_DIR}/package/MUR-${PROJECT_VERSION}.zip ${CMAKE_SOURCE_DIR})
+  set_tests_properties(static.package_faults PROPERTIES LABELS static FIXTURES_REQUIRED package)
+endif()
+
 if(MUR_WINE_TESTS)
   # On a machine that cannot run 32-bit x86 code, tools/wine-env refuses the
   # 32-bit Wine with one "mur-skip:" line first: ctest counts that a skip.

@@ -4,9 +4,10 @@
 # tools/install-innosetup put in place (MUR_INNOSETUP_ROOT, by default
 # /opt/mur-innosetup), under the build's Wine, runs it silently there, and
 # compares what each export returned, and the files and keys it left, with
-# what the README promises (tests/installers/results.sh). The README's Inno
-# Setup lines must compile too. Inno Setup 6's compiler and Setup are 32-bit programs: ARCH is
-# win32, and DLL the 32-bit library.
+# what the README promises (tests/installers/results.sh). The Inno Setup
+# lines of the README and of the package's README must compile too. Inno
+# Setup 6's compiler and Setup are 32-bit programs: ARCH is win32, and DLL
+# the 32-bit library.
 set -u
 top=$(cd "$(dirname "$0")/../.." && pwd)
 arch=$1; prefix=$2; dll=$3; work=$4
@@ -32,17 +33,20 @@ compile() {
   return 1
 }
 
-# The README's Inno Setup lines, with mur.iss from include/ and the library
-# beside them, compile into an installer.
-readme=$work/readme
-mkdir -p "$readme"
-sed -n '/^```iss/,/^```/p' "$top/README.md" | sed '1d;$d' > "$readme/readme.iss"
-cp "$dll" "$readme/MUR.dll"
-if ! [ -s "$readme/readme.iss" ]; then
-  say_fail "the README shows no Inno Setup lines"
-elif ! compile "$readme/readme.iss" "/I$(windows_path "$top/include")" "/O$(windows_path "$readme")"; then
-  say_fail "the README's Inno Setup lines do not compile"
-fi
+# The Inno Setup lines of the README and of the package's README, with
+# mur.iss from include/ and the library beside them, compile into an
+# installer.
+for readme in README.md packaging/README.txt; do
+  lines=$work/lines-of-$(printf %s "$readme" | tr /. --)
+  mkdir -p "$lines"
+  sed -n '/^```iss/,/^```/p' "$top/$readme" | sed '1d;$d' > "$lines/readme.iss"
+  cp "$dll" "$lines/MUR.dll"
+  if ! [ -s "$lines/readme.iss" ]; then
+    say_fail "$readme shows no Inno Setup lines"
+  elif ! compile "$lines/readme.iss" "/I$(windows_path "$top/include")" "/O$(windows_path "$lines")"; then
+    say_fail "the Inno Setup lines of $readme do not compile"
+  fi
+done
 
 compile "$top/examples/innosetup/mur-example.iss" "/DMUR_DLL=$(windows_path "$dll")" "/O$(windows_path "$work")" ||
   { echo "FAIL ISCC could not compile the example installer"; exit 1; }

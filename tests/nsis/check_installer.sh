@@ -3,7 +3,8 @@
 # installer (examples/nsis) around DLL for the NSIS TARGET, runs it silently
 # under the build's Wine, and compares what each export returned, and the
 # files and keys it left, with what the README promises
-# (tests/installers/results.sh). The README's NSIS lines must build too.
+# (tests/installers/results.sh). The NSIS lines of the README and of the
+# package's README must build too.
 set -u
 top=$(cd "$(dirname "$0")/../.." && pwd)
 arch=$1; prefix=$2; target=$3; dll=$4; work=$5
@@ -17,18 +18,20 @@ say_fail() { echo "FAIL $*"; fail=1; }
 rm -rf "$work"
 mkdir -p "$work"
 
-# The README's NSIS lines, with mur.nsh from include/ and the library beside
-# them, build into an installer.
-readme=$work/readme
-mkdir -p "$readme"
-sed -n '/^```nsis/,/^```/p' "$top/README.md" | sed '1d;$d' > "$readme/readme.nsi"
-cp "$dll" "$readme/MUR.dll"
-if ! [ -s "$readme/readme.nsi" ]; then
-  say_fail "the README shows no NSIS lines"
-elif ! (cd "$readme" && makensis -V2 -INPUTCHARSET UTF8 "-XTarget $target" "-XOutFile readme-setup.exe" \
-          "-X!addincludedir $top/include" readme.nsi); then
-  say_fail "the README's NSIS lines do not build"
-fi
+# The NSIS lines of the README and of the package's README, with mur.nsh
+# from include/ and the library beside them, build into an installer.
+for readme in README.md packaging/README.txt; do
+  lines=$work/lines-of-$(printf %s "$readme" | tr /. --)
+  mkdir -p "$lines"
+  sed -n '/^```nsis/,/^```/p' "$top/$readme" | sed '1d;$d' > "$lines/readme.nsi"
+  cp "$dll" "$lines/MUR.dll"
+  if ! [ -s "$lines/readme.nsi" ]; then
+    say_fail "$readme shows no NSIS lines"
+  elif ! (cd "$lines" && makensis -V2 -INPUTCHARSET UTF8 "-XTarget $target" "-XOutFile readme-setup.exe" \
+            "-X!addincludedir $top/include" readme.nsi); then
+    say_fail "the NSIS lines of $readme do not build"
+  fi
+done
 
 setup=$work/mur-example-setup.exe
 makensis -V2 -INPUTCHARSET UTF8 -DMUR_TARGET="$target" -DMUR_DLL="$dll" -DMUR_OUTFILE="$setup" \
