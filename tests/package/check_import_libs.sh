@@ -1,6 +1,6 @@
 #!/bin/sh
 # check_import_libs.sh link CC OBJDUMP TABLE IMPORTDIR WORK
-# check_import_libs.sh run ARCH PREFIX DLL WORK
+# check_import_libs.sh run ARCH PREFIX DLL CC OBJDUMP TABLE IMPORTDIR WORK
 #
 # The import libraries of the package, each linked into a small C host
 # (tests/package/import_host.c) that calls all nine exports through it:
@@ -9,7 +9,7 @@
 #         IMPORTDIR/MUR.lib by lld-link, the MSVC-style linker; each program
 #         must import exactly the export table's names from MUR.dll,
 #         undecorated. The programs go to WORK.
-#   run   runs both programs of WORK under the build's Wine, each in a
+#   run   links them so, then runs both under the build's Wine, each in a
 #         scratch folder with DLL beside it, and compares what they print.
 set -u
 top=$(cd "$(dirname "$0")/../.." && pwd)
@@ -49,10 +49,12 @@ link() {
 }
 
 run() {
-  arch=$1; prefix=$2; dll=$3; work=$4
+  arch=$1; prefix=$2; dll=$3; shift 3
   # The 32-bit Wine's refusal, on a machine without 32-bit x86 code, comes
   # first: ctest reads it as a skip.
   MUR_ARCH=$arch MUR_TOOLS=$top/tools; . "$top/tools/wine-env" || exit $?
+  link "$@" || exit 1
+  work=$5
   expected='MUR_CsMakeUserinfoFile: 1
 seen data\UserInfo.Data: 1
 MUR_CsMakeSectionFile no data folder: 0
@@ -69,7 +71,6 @@ MUR_CopyRegistarInfo move: 0
 seen Moved Build: 1234
 MUR_CopyRegistarInfo missing source: 2'
   for program in mingw-host msvc-host; do
-    [ -f "$work/$program.exe" ] || { say_fail "no $program.exe in $work (static.import_libs makes it)"; continue; }
     scratch=$work/run-$program
     rm -rf "$scratch"
     mkdir -p "$scratch"
