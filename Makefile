@@ -3,6 +3,7 @@
 #   make test   build the three configurations and run every test (the
 #               32-bit Wine tier is skipped where 32-bit x86 code cannot run)
 #   make bench  speed figures, as ratios against references measured alongside
+#   make dist   the package: dist/MUR-VERSION.zip
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # Whether this machine runs 32-bit x86 code, checked once per make run and
 # handed to every step: "yes" or "no: REASON" (tools/can-run-32bit).
@@ -10,7 +11,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 MUR_32BIT := $(shell MUR_RUN_32BIT='$(MUR_RUN_32BIT)' sh tools/can-run-32bit)
 export MUR_32BIT
 
-.PHONY: all deps demo test bench fuzz screenshot build-native build-win64 build-win32 build-bench clean
+.PHONY: all deps demo test bench dist fuzz screenshot build-native build-win64 build-win32 build-bench clean
 
 all: build-win32 build-win64
 
@@ -31,6 +32,11 @@ test: build-native build-win64 build-win32
 
 bench: build-bench build-win64 build-win32
 	sh tools/bench.sh
+
+# Both DLLs, their import libraries, the header and the setup engines'
+# include files, a README and SHA-256 sums, checked once written.
+dist: build-win32 build-win64
+	@sh tools/dist.sh dist
 
 # Each fuzz target for FUZZ_SECONDS (ctest runs them for a few seconds only).
 FUZZ_SECONDS ?= 300

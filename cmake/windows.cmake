@@ -20,6 +20,12 @@ target_link_libraries(mur_platform PUBLIC advapi32 ntdll)
 
 include(cmake/exports.cmake)
 
+# The version, from project(): for the version block (src/resources/MUR.rc)
+# and for the package (make dist), which reads MUR.version.
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/generated/mur_version.h CONTENT
+  "// Made by the build from the version in CMakeLists.txt.\n#pragma once\n#define MUR_VERSION_BINARY ${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},${PROJECT_VERSION_TWEAK}\n#define MUR_VERSION_TEXT \"${PROJECT_VERSION_MAJOR}, ${PROJECT_VERSION_MINOR}, ${PROJECT_VERSION_PATCH}, ${PROJECT_VERSION_TWEAK}\"\n" @ONLY)
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/MUR.version CONTENT "${PROJECT_VERSION}\n" @ONLY)
+
 # The shipped library: exactly the exports of the export table, undecorated.
 add_library(MUR SHARED ${CMAKE_BINARY_DIR}/MUR.def src/resources/MUR.rc)
 # The test twin: the same layers and the fault seam's controls, which it
@@ -41,6 +47,7 @@ target_compile_definitions(MUR_seam PRIVATE ${MUR_XP_DEFINITIONS})
 target_compile_options(MUR_seam PRIVATE ${MUR_LIBRARY_FLAGS})
 
 foreach(dll MUR MUR_seam)
+  target_include_directories(${dll} PRIVATE ${CMAKE_BINARY_DIR}/generated)  # mur_version.h
   # The exports' objects are linked whole: nothing in the DLL refers to them.
   target_link_libraries(${dll} PRIVATE -Wl,--whole-archive mur_exports -Wl,--no-whole-archive
     mur_store mur_probes mur_maintenance mur_platform mur_text)
@@ -63,6 +70,37 @@ target_link_options(MUR PRIVATE -nostartfiles -Wl,--entry,${MUR_ENTRY})
 # The public header ships beside the library it declares.
 add_custom_command(TARGET MUR POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/include/mur.h $<TARGET_FILE_DIR:MUR>/mur.h)
+
+# Import libraries, for hosts that link the library when they are built (the
+# package carries them): importlib/libMUR.dll.a for MinGW (binutils' dlltool)
+# and importlib/MUR.lib for MSVC's linker and lld-link (LLVM's dlltool, which writes the
+# short import members they read). Both bind the names callers use (on
+# 32-bit, stdcall-decorated: -k) to the undecorated exports, and both come
+# out the same from the same table. The linker's own import library
+# (libMUR.dll.a in the build folder) keeps the undecorated names, which no
+# 32-bit caller's compiler asks for: it is not shipped.
+find_program(MUR_LLVM_DLLTOOL llvm-dlltool REQUIRED)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(mur_import_machine i386)
+  set(mur_import_kill_at -k)
+else()
+  set(mur_import_machine i386:x86-64)
+  set(mur_import_kill_at "")
+endif()
+set(MUR_IMPORT_DIR ${CMAKE_BINARY_DIR}/importlib)
+set(MUR_IMPORT_LIBRARIES ${MUR_IMPORT_DIR}/libMUR.dll.a ${MUR_IMPORT_DIR}/MUR.lib)
+file(MAKE_DIRECTORY ${MUR_IMPORT_DIR})
+add_custom_command(OUTPUT ${MUR_IMPORT_LIBRARIES}
+  # Run in their folder: dlltool names the library's symbols after the
+  # output's path.
+  COMMAND ${MUR_DLLTOOL} --deterministic-libraries --temp-prefix MUR --input-def ${CMAKE_BINARY_DIR}/MUR.imports.def
+          --dllname MUR.dll ${mur_import_kill_at} --output-lib libMUR.dll.a
+  COMMAND ${MUR_LLVM_DLLTOOL} -m ${mur_import_machine} -d ${CMAKE_BINARY_DIR}/MUR.imports.def -D MUR.dll
+          ${mur_import_kill_at} -l MUR.lib
+  WORKING_DIRECTORY ${MUR_IMPORT_DIR}
+  DEPENDS ${CMAKE_BINARY_DIR}/MUR.imports.def
+  COMMENT "Making the import libraries")
+add_custom_target(import_libraries ALL DEPENDS ${MUR_IMPORT_LIBRARIES})
 
 # murhost: calls the library as a setup script's host does.
 add_executable(murhost

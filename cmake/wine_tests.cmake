@@ -55,14 +55,16 @@ set_target_properties(mur_win_tests PROPERTIES CROSSCOMPILING_EMULATOR ${CMAKE_B
 # Static checks of the built DLLs: run on every build, Wine or not.
 add_test(NAME static.dll_tables
   COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_dll_tables.sh ${MUR_OBJDUMP} ${MUR_EXPORT_TABLE} $<TARGET_FILE:MUR>)
-# The public header and the example installer declare exactly the table's
-# exports, with its argument and result types, in its order.
+# The public header and the setup engines' include files declare exactly the
+# table's exports, with its argument and result types, in its order; the
+# example installers take them from the include files.
+set(MUR_DECLARING_FILES ${CMAKE_SOURCE_DIR}/include/mur.h ${CMAKE_SOURCE_DIR}/include/mur.nsh
+  ${CMAKE_SOURCE_DIR}/include/mur.iss ${CMAKE_SOURCE_DIR}/examples/nsis/mur-example.nsi
+  ${CMAKE_SOURCE_DIR}/examples/innosetup/mur-example.iss)
 add_test(NAME static.declarations
-  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_declarations.sh ${MUR_EXPORT_TABLE}
-          ${CMAKE_SOURCE_DIR}/include/mur.h ${CMAKE_SOURCE_DIR}/examples/nsis/mur-example.nsi)
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_declarations.sh ${MUR_EXPORT_TABLE} ${MUR_DECLARING_FILES})
 add_test(NAME static.declarations_faults
-  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_declarations_faults.sh ${MUR_EXPORT_TABLE}
-          ${CMAKE_SOURCE_DIR}/include/mur.h ${CMAKE_SOURCE_DIR}/examples/nsis/mur-example.nsi)
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_declarations_faults.sh ${MUR_EXPORT_TABLE} ${MUR_DECLARING_FILES})
 set_tests_properties(static.declarations static.declarations_faults PROPERTIES LABELS static)
 set_tests_properties(static.dll_tables PROPERTIES LABELS static)
 add_test(NAME static.dll_resources
@@ -107,6 +109,27 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   add_test(NAME static.dll_abi_faults
     COMMAND sh ${CMAKE_SOURCE_DIR}/tests/abi/check_faults.sh ${MUR_OBJDUMP} ${MUR_FAULTY_DLL})
   set_tests_properties(static.dll_abi_faults PROPERTIES LABELS static)
+endif()
+
+# The import libraries (importlib/, which the package carries): a small C
+# host links against each, by MinGW's linker and by lld-link, and imports the
+# table's names; under Wine, both hosts call the nine exports (win.import_libs).
+set(MUR_IMPORT_HOST_LINK ${CMAKE_C_COMPILER} ${MUR_OBJDUMP} ${MUR_EXPORT_TABLE} ${MUR_IMPORT_DIR})
+add_test(NAME static.import_libs
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tests/package/check_import_libs.sh link ${MUR_IMPORT_HOST_LINK}
+          ${CMAKE_BINARY_DIR}/import-hosts)
+set_tests_properties(static.import_libs PROPERTIES LABELS static)
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  # The package, as make dist writes it, from this build and the win64 build
+  # beside it (make test builds that first): the files it must hold, summed,
+  # checked as it is written; and the check finds each planted fault.
+  add_test(NAME static.package COMMAND sh ${CMAKE_SOURCE_DIR}/tools/dist.sh ${CMAKE_BINARY_DIR}/package)
+  set_tests_properties(static.package PROPERTIES LABELS static FIXTURES_SETUP package)
+  add_test(NAME static.package_faults
+    COMMAND sh ${CMAKE_SOURCE_DIR}/tests/package/check_package_faults.sh
+            ${CMAKE_BINARY_DIR}/package/MUR-${PROJECT_VERSION}.zip ${CMAKE_SOURCE_DIR})
+  set_tests_properties(static.package_faults PROPERTIES LABELS static FIXTURES_REQUIRED package)
 endif()
 
 if(MUR_WINE_TESTS)
@@ -164,6 +187,14 @@ if(MUR_WINE_TESTS)
   mur_wine_test(win.probes_cp932 "*Probe*:Quoting*" ja_JP.UTF-8)
   mur_wine_test(win.probes_cp1252 "*Probe*:Quoting*" C.UTF-8)
 
+  # (Linked again in a folder of its own: a static test set up as its
+  # fixture would count in the Wine tier, which may be skipped whole.)
+  add_test(NAME win.import_libs
+    COMMAND sh ${CMAKE_SOURCE_DIR}/tests/package/check_import_libs.sh run ${MUR_WINE_ARCH} ${MUR_WINEPREFIX}
+            $<TARGET_FILE:MUR> ${MUR_IMPORT_HOST_LINK} ${CMAKE_BINARY_DIR}/import-hosts-run)
+  set_tests_properties(win.import_libs PROPERTIES FIXTURES_REQUIRED wine LABELS wine
+    ENVIRONMENT "LANG=ja_JP.UTF-8" TIMEOUT 300 SKIP_REGULAR_EXPRESSION "${MUR_WINE_SKIP}")
+
   # A real installer engine as the host: the NSIS example installer carries
   # this build's MUR.dll (x86-unicode for the 32-bit DLL, amd64-unicode for
   # the 64-bit one) and runs silently under this build's Wine.
@@ -177,4 +208,18 @@ if(MUR_WINE_TESTS)
             ${MUR_NSIS_TARGET} $<TARGET_FILE:MUR> ${CMAKE_BINARY_DIR}/nsis)
   set_tests_properties(win.nsis PROPERTIES FIXTURES_REQUIRED wine LABELS wine
     ENVIRONMENT "LANG=ja_JP.UTF-8" TIMEOUT 600 SKIP_REGULAR_EXPRESSION "${MUR_WINE_SKIP}")
+
+  # The second real installer engine: the Inno Setup example installer,
+  # compiled by Inno Setup 6's compiler (tools/install-innosetup) and run
+  # silently under this build's Wine. The compiler and the Setup it builds
+  # are 32-bit programs, and that Setup loads only a 32-bit library: the
+  # 32-bit tier runs it, and skips it with that tier where 32-bit x86 code
+  # cannot run.
+  if(MUR_WINE_ARCH STREQUAL "win32")
+    add_test(NAME win.innosetup
+      COMMAND sh ${CMAKE_SOURCE_DIR}/tests/innosetup/check_installer.sh ${MUR_WINE_ARCH} ${MUR_WINEPREFIX}
+              $<TARGET_FILE:MUR> ${CMAKE_BINARY_DIR}/innosetup)
+    set_tests_properties(win.innosetup PROPERTIES FIXTURES_REQUIRED wine LABELS wine
+      ENVIRONMENT "LANG=ja_JP.UTF-8" TIMEOUT 600 SKIP_REGULAR_EXPRESSION "${MUR_WINE_SKIP}")
+  endif()
 endif()

@@ -1,6 +1,7 @@
 ; mur-example.nsi: an installer that carries MUR.dll and calls each of its
-; nine exports as a setup script does: from the installer's plug-in folder,
-; through the System plug-in, with ANSI strings in the system code page.
+; nine exports as a setup script does: declared by include/mur.nsh, called
+; from the installer's plug-in folder through the System plug-in, with ANSI
+; strings in the system code page.
 ;
 ; Build (the file is UTF-8):
 ;   makensis -INPUTCHARSET UTF8 -DMUR_DLL=path/to/MUR.dll -DMUR_OUTFILE=setup.exe mur-example.nsi
@@ -9,9 +10,10 @@
 ;   setup.exe /S /D=C:\murnsis\App
 ; It seeds the stores of the product folder, probes the files it wrote there,
 ; classifies uninstall commands, removes trees and copies and moves a key
-; under HKEY_CURRENT_USER\Software\MURExample. What each call returned, and
-; what it then found in the files and keys, goes to mur-results.txt in the
-; product folder, one line each.
+; under HKEY_CURRENT_USER\Software\MURExample. What each call returned, with
+; the thread's last error right after it (the plug-in's ?e), and what it then
+; found in the files and keys, goes to mur-results.txt in the product folder,
+; one line each.
 
 !ifdef MUR_TARGET
   Target ${MUR_TARGET}
@@ -33,20 +35,10 @@ OutFile "${MUR_OUTFILE}"
 InstallDir "C:\murnsis\App"
 RequestExecutionLevel user
 
-; The exports of MUR.dll: __stdcall (the System plug-in's default), text as
-; ANSI strings (m), a 32-bit integer result (i), the registry root as a
-; handle (p), the move flag as an integer (i). The library is called from
-; the plug-in folder it is unpacked into.
-!define MUR "$PLUGINSDIR\MUR.dll"
-!define MUR_CsMakeUserinfoFile   "${MUR}::MUR_CsMakeUserinfoFile(m, m) i"
-!define MUR_CsMakeSectionFile    "${MUR}::MUR_CsMakeSectionFile(m, m) i"
-!define MUR_ShMakeUserinfoFile   "${MUR}::MUR_ShMakeUserinfoFile(m, m) i"
-!define MUR_ShMakeSectionFile    "${MUR}::MUR_ShMakeSectionFile(m, m) i"
-!define MUR_GetAccessMode        "${MUR}::MUR_GetAccessMode(m) i"
-!define MUR_GetVersion           "${MUR}::MUR_GetVersion(m) i"
-!define MUR_CheckDoubleQuotation "${MUR}::MUR_CheckDoubleQuotation(m) i"
-!define MUR_RemoveFiles          "${MUR}::MUR_RemoveFiles(m) i"
-!define MUR_CopyRegistarInfo     "${MUR}::MUR_CopyRegistarInfo(p, m, m, i) i"
+; The exports of MUR.dll, called from the plug-in folder the library is
+; unpacked into.
+!addincludedir "${__FILEDIR__}/../../include"
+!include mur.nsh
 
 !define KEY "Software\MURExample"
 
@@ -57,6 +49,16 @@ Var Results
   FileWrite $Results `${TEXT}$\r$\n`
 !macroend
 !define Record "!insertmacro Record"
+
+; Calls an export (CALL: its declaration with the arguments) and records
+; what it returned and the last error it left, as "LABEL: RESULT; last error
+; CODE".
+!macro Called LABEL CALL
+  System::Call `${CALL} .r0 ?e`
+  Pop $1
+  ${Record} `${LABEL}: $0; last error $1`
+!macroend
+!define Called "!insertmacro Called"
 
 ; Writes TEXT to FILE (in the system code page), as an installed copy has it.
 !macro WriteText FILE TEXT
@@ -107,26 +109,18 @@ Section "MUR.dll"
   FileOpen $Results "$INSTDIR\mur-results.txt" w
 
   ; The record layout: seeded once, then left as it is.
-  System::Call '${MUR_CsMakeUserinfoFile}("$INSTDIR", "admin") .r0'
-  ${Record} "CsMakeUserinfoFile admin: $0"
-  System::Call '${MUR_CsMakeSectionFile}("$INSTDIR", "総務") .r0'
-  ${Record} "CsMakeSectionFile 総務: $0"
-  System::Call '${MUR_CsMakeUserinfoFile}("$INSTDIR", "someone-else") .r0'
-  ${Record} "CsMakeUserinfoFile someone-else, already seeded: $0"
+  ${Called} "CsMakeUserinfoFile admin" `${MUR_CsMakeUserinfoFile}("$INSTDIR", "admin")`
+  ${Called} "CsMakeSectionFile 総務" `${MUR_CsMakeSectionFile}("$INSTDIR", "総務")`
+  ${Called} "CsMakeUserinfoFile someone-else, already seeded" `${MUR_CsMakeUserinfoFile}("$INSTDIR", "someone-else")`
   CreateDirectory "$INSTDIR\Other\data"
-  System::Call '${MUR_CsMakeUserinfoFile}("$INSTDIR\Other", "abcdefghijklmnopqrstu") .r0'
-  ${Record} "CsMakeUserinfoFile 21-byte name: $0"
+  ${Called} "CsMakeUserinfoFile 21-byte name" `${MUR_CsMakeUserinfoFile}("$INSTDIR\Other", "abcdefghijklmnopqrstu")`
   CreateDirectory "$INSTDIR\Bare"
-  System::Call '${MUR_CsMakeSectionFile}("$INSTDIR\Bare", "総務") .r0'
-  ${Record} "CsMakeSectionFile no data folder: $0"
+  ${Called} "CsMakeSectionFile no data folder" `${MUR_CsMakeSectionFile}("$INSTDIR\Bare", "総務")`
 
   ; The text layout.
-  System::Call '${MUR_ShMakeUserinfoFile}("$INSTDIR", "admin") .r0'
-  ${Record} "ShMakeUserinfoFile admin: $0"
-  System::Call '${MUR_ShMakeSectionFile}("$INSTDIR", "総務") .r0'
-  ${Record} "ShMakeSectionFile 総務: $0"
-  System::Call '${MUR_ShMakeUserinfoFile}("$INSTDIR\Other", "a,b") .r0'
-  ${Record} "ShMakeUserinfoFile a,b: $0"
+  ${Called} "ShMakeUserinfoFile admin" `${MUR_ShMakeUserinfoFile}("$INSTDIR", "admin")`
+  ${Called} "ShMakeSectionFile 総務" `${MUR_ShMakeSectionFile}("$INSTDIR", "総務")`
+  ${Called} "ShMakeUserinfoFile a,b" `${MUR_ShMakeUserinfoFile}("$INSTDIR\Other", "a,b")`
   ${FirstLine} "$INSTDIR\data\user10"
   ${Record} "seen data\user10: $R8"
   ${FirstLine} "$INSTDIR\data\section10"
@@ -138,76 +132,61 @@ Section "MUR.dll"
   ; "ア" ends with the byte of "A" and "シ" with that of "V": neither starts
   ; a key word.
   ${WriteText} "$INSTDIR\TALVINORE.INI" "[Settings]$\r$\nACCESS_MODE 2$\r$\n; アCCESS_MODE 1$\r$\n"
-  System::Call '${MUR_GetAccessMode}("$INSTDIR") .r0'
-  ${Record} "GetAccessMode: $0"
+  ${Called} "GetAccessMode" `${MUR_GetAccessMode}("$INSTDIR")`
   ${WriteText} "$INSTDIR\version.txt" "シer 9.9$\r$\nVer 3.4$\r$\n"
-  System::Call '${MUR_GetVersion}("$INSTDIR") .r0'
-  ${Record} "GetVersion: $0"
-  System::Call '${MUR_GetAccessMode}("$INSTDIR\Bare") .r0'
-  ${Record} "GetAccessMode no file: $0"
-  System::Call '${MUR_GetVersion}("$INSTDIR\Bare") .r0'
-  ${Record} "GetVersion no file: $0"
+  ${Called} "GetVersion" `${MUR_GetVersion}("$INSTDIR")`
+  ${Called} "GetAccessMode no file" `${MUR_GetAccessMode}("$INSTDIR\Bare")`
+  ${Called} "GetVersion no file" `${MUR_GetVersion}("$INSTDIR\Bare")`
 
   ; The uninstall command's quoting.
   StrCpy $1 `C:\WINDOWS\IsUn0411.exe -f"C:\App\Uninst.isu"`
-  System::Call '${MUR_CheckDoubleQuotation}(r1) .r0'
-  ${Record} "CheckDoubleQuotation both quotes: $0"
+  ${Called} "CheckDoubleQuotation both quotes" `${MUR_CheckDoubleQuotation}(r1)`
   StrCpy $1 `C:\WINDOWS\IsUn0411.exe -f"C:\App\Uninst.isu`
-  System::Call '${MUR_CheckDoubleQuotation}(r1) .r0'
-  ${Record} "CheckDoubleQuotation opening only: $0"
+  ${Called} "CheckDoubleQuotation opening only" `${MUR_CheckDoubleQuotation}(r1)`
   StrCpy $1 `C:\WINDOWS\IsUn0411.exe -fC:\App\Uninst.isu"`
-  System::Call '${MUR_CheckDoubleQuotation}(r1) .r0'
-  ${Record} "CheckDoubleQuotation closing only: $0"
+  ${Called} "CheckDoubleQuotation closing only" `${MUR_CheckDoubleQuotation}(r1)`
   StrCpy $1 `C:\WINDOWS\IsUn0411.exe -fC:\App\Uninst.isu`
-  System::Call '${MUR_CheckDoubleQuotation}(r1) .r0'
-  ${Record} "CheckDoubleQuotation neither: $0"
+  ${Called} "CheckDoubleQuotation neither" `${MUR_CheckDoubleQuotation}(r1)`
 
   ; Tree removal: a whole tree; a tree holding a read-only file, which stays;
   ; a drive root, refused.
   CreateDirectory "$INSTDIR\Old\a\b"
   ${WriteText} "$INSTDIR\Old\a\b\deep.txt" "deep"
   ${WriteText} "$INSTDIR\Old\top.txt" "top"
-  System::Call '${MUR_RemoveFiles}("$INSTDIR\Old") .r0'
-  ${Record} "RemoveFiles Old: $0"
+  ${Called} "RemoveFiles Old" `${MUR_RemoveFiles}("$INSTDIR\Old")`
   ${Presence} "$INSTDIR\Old"
   ${Record} "seen Old: $R8"
   CreateDirectory "$INSTDIR\Keep"
   ${WriteText} "$INSTDIR\Keep\plain.txt" "plain"
   ${WriteText} "$INSTDIR\Keep\locked.txt" "locked"
   SetFileAttributes "$INSTDIR\Keep\locked.txt" READONLY
-  System::Call '${MUR_RemoveFiles}("$INSTDIR\Keep") .r0'
-  ${Record} "RemoveFiles Keep with a read-only file: $0"
+  ${Called} "RemoveFiles Keep with a read-only file" `${MUR_RemoveFiles}("$INSTDIR\Keep")`
   ${Presence} "$INSTDIR\Keep\locked.txt"
   ${Record} "seen Keep\locked.txt: $R8"
   ${Presence} "$INSTDIR\Keep\plain.txt"
   ${Record} "seen Keep\plain.txt: $R8"
-  System::Call '${MUR_RemoveFiles}("C:\") .r0'
-  ${Record} "RemoveFiles C:\: $0"
+  ${Called} "RemoveFiles C:\" `${MUR_RemoveFiles}("C:\")`
 
   ; The registry: a copy, a move, a copy into itself, a missing source.
   WriteRegStr HKCU "${KEY}\Installed" "Path" "$INSTDIR"
   WriteRegDWORD HKCU "${KEY}\Installed" "Build" 1234
   WriteRegStr HKCU "${KEY}\Installed\Options" "Shortcut" "yes"
-  System::Call '${MUR_CopyRegistarInfo}(${HKEY_CURRENT_USER}, "${KEY}\Installed", "${KEY}\Backup", 0) .r0'
-  ${Record} "CopyRegistarInfo copy Installed to Backup: $0"
+  ${Called} "CopyRegistarInfo copy Installed to Backup" `${MUR_CopyRegistarInfo}(${HKEY_CURRENT_USER}, "${KEY}\Installed", "${KEY}\Backup", 0)`
   ${SeenString} "Backup" "Path"
   ${Record} "seen Backup Path: $R8"
   ReadRegDWORD $R8 HKCU "${KEY}\Backup" "Build"
   ${Record} "seen Backup Build: $R8"
   ${SeenString} "Backup\Options" "Shortcut"
   ${Record} "seen Backup\Options Shortcut: $R8"
-  System::Call '${MUR_CopyRegistarInfo}(${HKEY_CURRENT_USER}, "${KEY}\Backup", "${KEY}\Moved", 1) .r0'
-  ${Record} "CopyRegistarInfo move Backup to Moved: $0"
+  ${Called} "CopyRegistarInfo move Backup to Moved" `${MUR_CopyRegistarInfo}(${HKEY_CURRENT_USER}, "${KEY}\Backup", "${KEY}\Moved", 1)`
   ${SeenString} "Backup" "Path"
   ${Record} "seen Backup Path: $R8"
   ${SeenString} "Moved\Options" "Shortcut"
   ${Record} "seen Moved\Options Shortcut: $R8"
   ${SeenString} "Installed" "Path"
   ${Record} "seen Installed Path: $R8"
-  System::Call '${MUR_CopyRegistarInfo}(${HKEY_CURRENT_USER}, "${KEY}\Moved", "${KEY}\Moved\Inner", 1) .r0'
-  ${Record} "CopyRegistarInfo into itself: $0"
-  System::Call '${MUR_CopyRegistarInfo}(${HKEY_CURRENT_USER}, "${KEY}\Missing", "${KEY}\Elsewhere", 0) .r0'
-  ${Record} "CopyRegistarInfo missing source: $0"
+  ${Called} "CopyRegistarInfo into itself" `${MUR_CopyRegistarInfo}(${HKEY_CURRENT_USER}, "${KEY}\Moved", "${KEY}\Moved\Inner", 1)`
+  ${Called} "CopyRegistarInfo missing source" `${MUR_CopyRegistarInfo}(${HKEY_CURRENT_USER}, "${KEY}\Missing", "${KEY}\Elsewhere", 0)`
 
   FileClose $Results
 SectionEnd
