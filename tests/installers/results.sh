@@ -58,11 +58,10 @@ EOF
 # ---- The last error after each call -----------------------------------------
 # Every call's line must carry the last error the host read right after the
 # call (NSIS: the System plug-in's ?e; Inno Setup: DLLGetLastError), as a
-# number. With check_last_errors=yes, each must also be the code below, in
-# the installers' order: ERROR_SUCCESS (0) after a success; after the failure
-# value, the Windows error that decided it. Until every export sets the last
-# error on every return, it is left at no: only recorded.
-check_last_errors=${MUR_CHECK_LAST_ERRORS:-no}
+# number, and be the code below, in the installers' order: ERROR_SUCCESS (0)
+# after a success; after the failure value, the Windows error that decided
+# it (the README's table). MUR_CHECK_LAST_ERRORS=no only records them.
+check_last_errors=${MUR_CHECK_LAST_ERRORS:-yes}
 expected_last_errors() {
   cat <<'EOF'
 CsMakeUserinfoFile admin: 0
