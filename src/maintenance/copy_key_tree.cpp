@@ -30,6 +30,12 @@ constexpr DWORD kSourceChanged = ERROR_RETRY;
 // changes every time it is read.
 constexpr int kMaxReadings = 8;
 
+// How many short waits (WaitForClock) the copy makes, before a key is read
+// again, for the registry's clock to pass the key's last write: some ticks
+// of the clock however short the waits.
+constexpr int kMaxClockWaits = 64;
+
+
 // The keys this call created, in the order of their creation, each held
 // through the handle it was created with until the copy ends.
 class CreatedKeys {
@@ -259,16 +265,33 @@ DWORD OpenOrCreate(HKEY parent, const wchar_t* name, bool fresh_parent, UniqueKe
   return platform::CreateKey(parent, name, key, created);
 }
 
+// How one reading of a key went.
+enum class Reading {
+  kSteady,     // the key held still while it was read: what was read is the key at one moment
+  kChanged,    // it changed while it was read
+  kTooRecent,  // it was last written too recently to tell a later change from that one: not read
+};
+
 // One reading of the source key `source`: copies its values into
 // `destination` and appends the names of its subkeys, each zero-terminated,
 // to `names`; *state is what the key held when the reading began, and
-// *steady tells whether it held the same at its end, every item read, with
-// nothing removed or added meanwhile to shift the ones read by index.
+// *outcome tells whether it held the same at its end, every item read, with
+// nothing removed or added meanwhile to shift the ones read by index. That
+// is told by the key's state (its counts and last-write time), which shows
+// every change made after the registry's clock passed the key's last write:
+// a key last written no earlier than the clock read just before the reading
+// is not read at all (kTooRecent), since a change within that same tick of
+// the clock would leave its state as it was.
 DWORD ReadKeyOnce(HKEY source, HKEY destination, EnumBuffers* buffers, text::Wide* names,
-                  platform::KeyState* state, bool* steady) {
-  *steady = false;
+                  platform::KeyState* state, Reading* outcome) {
+  *outcome = Reading::kChanged;
+  const std::uint64_t began = platform::ReadClock();
   DWORD result = platform::PrepareEnum(source, buffers, state);
   if (result != kSuccess) return result;
+  if (began <= state->last_write) {
+    *outcome = Reading::kTooRecent;
+    return kSuccess;
+  }
   platform::ValueRef value;
   DWORD values = 0;
   for (; values < state->values; ++values) {
@@ -289,21 +312,29 @@ DWORD ReadKeyOnce(HKEY source, HKEY destination, EnumBuffers* buffers, text::Wid
   platform::KeyState after;
   result = platform::QueryKeyState(source, &after);
   if (result != kSuccess) return result;
-  *steady = values == state->values && subkeys == state->subkeys && after == *state;
+  const bool steady = values == state->values && subkeys == state->subkeys && after == *state;
+  *outcome = steady ? Reading::kSteady : Reading::kChanged;
   return kSuccess;
 }
 
 // Reads the source key `source` as it stands at one moment (ReadKeyOnce),
 // again as long as it changes while it is read (its values written again over
-// the ones written before); one that never holds still gives kSourceChanged.
+// the ones written before), and after the registry's clock has passed its
+// last write when it was written too recently; one that never holds still
+// gives kSourceChanged.
 DWORD ReadKey(HKEY source, HKEY destination, EnumBuffers* buffers, text::Wide* names, platform::KeyState* state) {
   const std::size_t names_at = names->size();
   for (int reading = 0; reading < kMaxReadings; ++reading) {
     names->Truncate(names_at);
-    bool steady = false;
-    const DWORD result = ReadKeyOnce(source, destination, buffers, names, state, &steady);
-    if (result != kSuccess || steady) return result;
+    Reading outcome = Reading::kChanged;
+    const DWORD result = ReadKeyOnce(source, destination, buffers, names, state, &outcome);
+    if (result != kSuccess || outcome == Reading::kSteady) return result;
+    for (int wait = 0; outcome == Reading::kTooRecent && wait < kMaxClockWaits; ++wait) {
+      platform::WaitForClock();
+      if (platform::ReadClock() > state->last_write) break;
+    }
   }
+  names->Truncate(names_at);
   return kSourceChanged;
 }
 

@@ -91,9 +91,11 @@ struct EnumBuffers {
 // What the registry tells of a key without listing it: the numbers of its
 // subkeys and values, and when it last changed (a value set or deleted, a
 // subkey created or deleted right below it; a change further down does not
-// count). Two equal readings saw no such change between them, as far as the
-// registry's clock tells: two changes within one tick of it leave one time,
-// and only the numbers may then differ.
+// count), by the registry's clock (ReadClock). That clock moves in ticks (of
+// about 15.6 ms on Windows), so two changes within one tick leave one time:
+// two equal readings saw no change between them only when the clock had
+// passed the key's last write before the first of them (a later change is
+// then stamped later).
 struct KeyState {
   DWORD subkeys = 0;
   DWORD values = 0;
@@ -105,6 +107,14 @@ inline bool operator==(const KeyState& a, const KeyState& b) {
 inline bool operator!=(const KeyState& a, const KeyState& b) { return !(a == b); }
 
 DWORD QueryKeyState(HKEY key, KeyState* state);
+
+// The registry's clock: the system time, by which the registry stamps a key's
+// last write (FILETIME units), read now.
+std::uint64_t ReadClock();
+
+// Waits a moment (a millisecond, or up to a tick of the clock) for the
+// registry's clock to move on.
+void WaitForClock();
 
 // QueryKeyState, and makes `buffers` large enough for the key's longest names
 // and largest data.

@@ -266,13 +266,27 @@ DWORD QueryInfo(HKEY key, KeyState* state, ItemSizes* sizes) {
       ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &state->subkeys, sizes ? &sizes->subkey_name : nullptr,
                          nullptr, &state->values, sizes ? &sizes->value_name : nullptr,
                          sizes ? &sizes->data : nullptr, nullptr, &written);
-  state->last_write = (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+  state->last_write = seam::Clock((static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime);
   return static_cast<DWORD>(result);
 }
 
 }  // namespace
 
 DWORD QueryKeyState(HKEY key, KeyState* state) { return QueryInfo(key, state, nullptr); }
+
+// The clock that the registry stamps a key's last write with, coarse as it
+// is: the precise system time would tell apart what the stamps do not.
+std::uint64_t ReadClock() {
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  return seam::Clock((static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
+}
+
+void WaitForClock() {
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kRegWaitForClock, &armed)) return;
+  ::Sleep(1);
+}
 
 DWORD PrepareEnum(HKEY key, EnumBuffers* buffers, KeyState* state) {
   ItemSizes max;

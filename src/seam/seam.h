@@ -59,6 +59,7 @@ enum Op : int {
   kRegQueryKeyName,
   kRegQueryLinkTarget,
   kRegWatchValues,  // CreateWatchEvent, WatchValues
+  kRegWaitForClock,  // WaitForClock, a short wait for the clock to move on (an armed one is not made)
   // Every Buffer allocation (text/buffer.h).
   kAllocate = 50,
   kOpCount

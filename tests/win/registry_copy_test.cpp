@@ -1221,5 +1221,92 @@ TEST_F(RegistryCopyRace, ASourceKeyThatNeverHoldsStillIsGivenUp) {
   }
 }
 
+// MUR_CopyRegistarInfo of `lib`, resolved on the test's thread for a call on
+// another.
+CopyFn CopyExport(const Library& lib) { return lib.Get<CopyFn>("MUR_CopyRegistarInfo"); }
+
+// The registry's clock moves in ticks (about 15.6 ms on Windows), and a
+// change within the tick of a key's last write leaves the key's state (its
+// counts and last-write time) as it was. So the copy reads a key only once
+// the clock has passed its last write, and waits for that when it must:
+// every later change then shows. Wine's clock is finer than any tick, so the
+// seam stands in a clock that moves in ticks, a tick beginning only where
+// the copy waits for the clock: a change made without such a wait lands in
+// the tick in which the source was written. Unseen, the changes below would
+// shift a value out of the reading (b, which stays, missed), leave old data
+// in the copy, or let the move delete a value it never copied. What this
+// cannot show is the real clock's ticks, which come whether or not the copy
+// waits; how long the copy waits for one is bounded, not tested here.
+TEST_F(RegistryCopyRace, ChangesWithinOneTickOfTheClockAreSeen) {
+  enum class Change { kShiftValues, kChangeReadValue, kChangeValueOfAKeyRead };
+  struct Case {
+    const char* why;
+    Change change;
+    seam::Op held;
+    const wchar_t* name;  // the change is made while the call is held at this call
+    bool within_reading;  // the change falls inside K's reading, which is then read again
+    DWORD copied;
+    DWORD moved;
+  };
+  const Case cases[] = {
+      {"a value before the one being read deleted and one added after it, counts unchanged",
+       Change::kShiftValues, seam::kRegSetValue, L"a", true, 0, 0},
+      {"the data of a value read changed while its key is read", Change::kChangeReadValue, seam::kRegSetValue,
+       L"b", true, 0, 0},
+      {"the data of a value changed once its key was read", Change::kChangeValueOfAKeyRead, seam::kRegCreateKey,
+       L"L", false, 0, ERROR_RETRY},
+  };
+  const CopyFn copy = CopyExport(MurSeam());
+  for (const Case& c : cases) {
+    for (int flag : {0, 1}) {
+      SCOPED_TRACE(std::string(c.why) + (flag ? ", move" : ", copy"));
+      Seam::Reset();
+      Seam::CoarseClock(seam::kRegWaitForClock);  // the source is written in its first tick
+      TestKey t;
+      const HKEY r = t.root();
+      const std::wstring source = t.wpath(L"S");
+      SetRegString(r, source + L"\\K", L"a", L"a");
+      SetRegString(r, source + L"\\K", L"b", L"b");
+      SetRegString(r, source + L"\\K", L"c", L"c");
+      SetRegString(r, source + L"\\L", L"x", L"x");
+      const RegSnapshot before = Snapshot(r, source);
+      const std::string src = t.path("S"), dst = t.path("D");
+      int result = -1;
+      RegSnapshot meanwhile;
+      {
+        HeldCall call(c.held, c.name, [&] { result = copy(r, src.c_str(), dst.c_str(), flag); });
+        ASSERT_TRUE(call.Held()) << "the call never came where the change is to be made";
+        Key k;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(r, (source + L"\\K").c_str(), 0, KEY_SET_VALUE, k.put()));
+        switch (c.change) {
+          case Change::kShiftValues:  // K now holds b, c, d: index 1 is c
+            ASSERT_EQ(ERROR_SUCCESS, ::RegDeleteValueW(k.get(), L"a"));
+            SetRegString(r, source + L"\\K", L"d", L"d");
+            break;
+          case Change::kChangeReadValue:
+          case Change::kChangeValueOfAKeyRead:
+            SetRegString(r, source + L"\\K", L"a", L"a, changed");
+            break;
+        }
+        meanwhile = Snapshot(r, source);
+      }
+      ASSERT_EQ(before.at(L"K").size(), meanwhile.at(L"K").size()) << "the counts must not change";
+      const RegSnapshot destination = Snapshot(r, t.wpath(L"D"));
+      const RegSnapshot after = Snapshot(r, source);
+      if (flag == 0) {
+        EXPECT_EQ(static_cast<int>(c.copied), result);
+        ExpectEachIn(Stayed(before, meanwhile), destination, RegSnapshot());
+        if (c.within_reading) {
+          ExpectEachIn(meanwhile, destination, RegSnapshot());
+        }
+      } else {
+        EXPECT_EQ(static_cast<int>(c.moved), result);
+        ExpectEachIn(meanwhile, destination, after);
+      }
+      EXPECT_EQ(0, Seam::LiveHandles());
+    }
+  }
+}
+
 }  // namespace
 }  // namespace murtest
