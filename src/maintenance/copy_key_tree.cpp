@@ -58,6 +58,18 @@ class CreatedKeys {
   }
   HKEY last() const { return keys_[keys_.size() - 1]; }
 
+  // Deletes the key created last, which has no subkeys yet, and lets it go
+  // (one that someone else deleted first is gone all the same).
+  DWORD DeleteLast() {
+    const HKEY key = last();
+    const DWORD result = platform::DeleteKey(key);
+    if (result != kSuccess && result != ERROR_KEY_DELETED) return result;
+    keys_.Truncate(keys_.size() - 1);
+    platform::KeyTraits::Close(key);
+    return kSuccess;
+  }
+
+
   // Deletes every one, the last created first (children were created after
   // their parents), then closes them. Best effort: the failure being undone
   // is what the caller reports.
@@ -353,6 +365,14 @@ DWORD OpenSourceChild(HKEY parent, const wchar_t* name, UniqueKey* key, bool* go
   return found == kSuccess ? result : found;
 }
 
+// After a reading failed with ERROR_KEY_DELETED, which the source key and its
+// counterpart in the destination both answer once deleted: whether it was
+// the source key that went (it answers so itself).
+bool SourceGone(HKEY source) {
+  platform::KeyState state;
+  return platform::QueryKeyState(source, &state) == ERROR_KEY_DELETED;
+}
+
 // Copies every value, then every subkey at any depth, of `source` into
 // `destination` (created by this call when `destination_created`), parents
 // before children, each key read by ReadKey and each subkey opened by the
@@ -406,11 +426,18 @@ DWORD CopyTree(HKEY source, HKEY destination, bool destination_created, CreatedK
     if (copied && !copied->Add(name)) return ERROR_NOT_ENOUGH_MEMORY;
     const std::size_t names_at = names.size();
     result = ReadKey(child_source.get(), destination_child, &buffers, &names, &state);
-    if (result == ERROR_KEY_DELETED) {  // deleted while it was read: what was read of it stays
+    if (result == ERROR_KEY_DELETED && SourceGone(child_source.get())) {
+      // Deleted while it was read: not copied. A key this call created for
+      // it goes again (nothing lies below it yet); one that existed keeps
+      // what was written to it.
       names.Truncate(names_at);
+      if (was_created) {
+        result = created->DeleteLast();
+        if (result != kSuccess) return result;
+      }
       continue;
     }
-    if (result != kSuccess) return result;
+    if (result != kSuccess) return result;  // the destination key deleted by someone else included
     if (copied) (*copied)[entry].state = state;
     if (names.size() == names_at) continue;  // no subkeys: done with it here
     if (!stack.Push({child_source.get(), destination_child, names_at, names_at, names.size(), entry, true,

@@ -1308,5 +1308,73 @@ TEST_F(RegistryCopyRace, ChangesWithinOneTickOfTheClockAreSeen) {
   }
 }
 
+// While the copy writes the values of S\k (held as it is about to write b,
+// which it has read), someone deletes a key. The destination's D\k: the copy cannot be
+// finished; it fails with ERROR_KEY_DELETED and leaves nothing of its own,
+// and a move deletes nothing. The source's S\k (with S\k\deep): it is not
+// copied, and the destination key this call made for it goes again (one
+// that existed keeps what was written to it); the rest is copied, and a move
+// answers that the source changed.
+TEST_F(RegistryCopyRace, AKeyDeletedWhileItsValuesAreWritten) {
+  struct Case {
+    const char* why;
+    bool source_side;       // S\k deleted, else D\k
+    bool destination_there;  // D\k exists before the call, with a value of its own
+    DWORD copied;
+    DWORD moved;
+  };
+  const Case cases[] = {
+      {"the destination key, made by the call", false, false, ERROR_KEY_DELETED, ERROR_KEY_DELETED},
+      {"the source key, its destination key made by the call", true, false, 0, ERROR_RETRY},
+      {"the source key, its destination key there before", true, true, 0, ERROR_RETRY},
+  };
+  const CopyFn copy = CopyExport(MurSeam());
+  for (const Case& c : cases) {
+    for (int flag : {0, 1}) {
+      SCOPED_TRACE(std::string(c.why) + (flag ? ", move" : ", copy"));
+      Seam::Reset();
+      TestKey t;
+      const HKEY r = t.root();
+      const std::wstring source = t.wpath(L"S"), destination = t.wpath(L"D");
+      SetRegString(r, source, L"top", L"top");
+      SetRegString(r, source + L"\\k", L"a", L"a");
+      SetRegString(r, source + L"\\k", L"b", L"b");
+      SetRegString(r, source + L"\\k\\deep", L"c", L"c");
+      SetRegString(r, source + L"\\m", L"d", L"d");
+      if (c.destination_there) SetRegString(r, destination + L"\\k", L"own", L"own");
+      const RegSnapshot before = Snapshot(r, source);
+      const RegSnapshot destination_before = Snapshot(r, destination);
+      const std::string src = t.path("S"), dst = t.path("D");
+      int result = -1;
+      RegSnapshot meanwhile;
+      {
+        HeldCall call(seam::kRegSetValue, L"b", [&] { result = copy(r, src.c_str(), dst.c_str(), flag); });
+        ASSERT_TRUE(call.Held()) << "the call never came to write b";
+        ASSERT_TRUE(RegKeyExists(r, destination + L"\\k"));
+        DeleteRegTree(r, (c.source_side ? source : destination) + L"\\k");
+        meanwhile = Snapshot(r, source);
+      }
+      const RegSnapshot after = Snapshot(r, source);
+      const RegSnapshot copied = Snapshot(r, destination);
+      EXPECT_EQ(static_cast<int>(flag ? c.moved : c.copied), result);
+      if (!c.source_side) {
+        EXPECT_EQ(before, after);
+        EXPECT_EQ(destination_before, copied);
+      } else {
+        RegSnapshot expected{{L"", {{L"top", {REG_SZ, Sz(L"top")}}}}, {L"m", {{L"d", {REG_SZ, Sz(L"d")}}}}};
+        if (c.destination_there)
+          expected[L"k"] = {{L"own", {REG_SZ, Sz(L"own")}}, {L"a", {REG_SZ, Sz(L"a")}}, {L"b", {REG_SZ, Sz(L"b")}}};
+        EXPECT_EQ(expected, copied);
+        if (flag == 0) {
+          EXPECT_EQ(meanwhile, after);
+        } else {
+          ExpectEachIn(meanwhile, copied, after);
+        }
+      }
+      EXPECT_EQ(0, Seam::LiveHandles());
+    }
+  }
+}
+
 }  // namespace
 }  // namespace murtest
