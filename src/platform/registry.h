@@ -68,11 +68,16 @@ DWORD QueryKeyName(HKEY key, text::Wide* name);
 // when the key holds no such value of type REG_LINK (it is no link).
 DWORD QueryLinkTarget(HKEY key, text::Wide* target);
 
+// Opens the key of the full name `name` ("\REGISTRY\..."), links on the way
+// followed: ERROR_FILE_NOT_FOUND when it leads to no key, whatever part of it
+// is missing or ill formed. The name is opened as it stands: the 32-bit
+// view's redirection, where it applies, may send it elsewhere than the
+// registry's own following of a link holding it would.
+DWORD OpenKeyByFullName(std::wstring_view name, KeyAccess access, UniqueKey* key);
+
 // Opens the key that the link key `link` (opened as itself) leads to, by the
-// full name it holds, links on the way followed: ERROR_FILE_NOT_FOUND when
-// `link` is no link or leads to no key. The name is opened as it stands: the
-// 32-bit view's redirection, where it applies, may send it elsewhere than the
-// registry's own following of the link would.
+// full name it holds (OpenKeyByFullName): ERROR_FILE_NOT_FOUND when `link` is
+// no link or leads to no key.
 DWORD OpenLinkTarget(HKEY link, KeyAccess access, UniqueKey* target);
 
 // One UTF-16 unit in upper case, by the table that the registry compares

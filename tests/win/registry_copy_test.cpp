@@ -473,13 +473,93 @@ TEST(RegistryCopy, LinksAreCopiedAsTheirTargetsAndMovedAwayAsLinks) {
   EXPECT_EQ(common, Snapshot(r, t.wpath(L"Common")));
 }
 
+// How a link names its target.
+enum class Spelling {
+  kAsTheRegistry,  // the target's full name as the registry gives it
+  kUpperCase,      // the same in upper case
+  kThroughALink,   // through the link Via, made to the test key
+  kChain,          // the name of the link Middle, made to the target
+};
+
+// Makes the link `link` under the test key to its key `target`, naming that
+// key as `spelling` says; false (with the reason in *why) when the registry
+// makes no link. The link Via or Middle it makes on the way is returned in
+// *other_link (null when none).
+bool LinkSpelled(const TestKey& t, const std::wstring& link, const std::wstring& target, Spelling spelling,
+                 const wchar_t** other_link, std::string* why) {
+  const HKEY r = t.root();
+  const std::wstring here = KeyFullName(r, t.wpath());
+  const std::wstring resolved = KeyFullName(r, t.wpath(target));
+  std::wstring name = resolved;
+  *other_link = nullptr;
+  switch (spelling) {
+    case Spelling::kAsTheRegistry:
+      break;
+    case Spelling::kUpperCase:
+      for (wchar_t& unit : name) unit = static_cast<wchar_t>(std::towupper(unit));
+      break;
+    case Spelling::kThroughALink:
+      *other_link = L"Via";
+      if (!CreateRegLink(r, t.wpath(L"Via"), here, why)) return false;
+      name = here + L"\\Via\\" + target;
+      break;
+    case Spelling::kChain:
+      *other_link = L"Middle";
+      if (!CreateRegLink(r, t.wpath(L"Middle"), resolved, why)) return false;
+      name = here + L"\\Middle";
+      break;
+  }
+  return CreateRegLink(r, t.wpath(link), name, why, resolved);
+}
+
+// A link inside the source to another key of it: the copy gives the link a
+// copy of its target, and the move deletes the target as a key and the link
+// as the link, in whichever order their names put them. A link whose target
+// this very move has deleted is no change, decided by the key that the
+// link's name led to, however it spells it (through another link, in
+// another case), not by the spelling.
+TEST(RegistryCopy, ALinkToAKeyOfTheSourceIsMovedAwayWhateverItsName) {
+  struct Case {
+    const char* why;
+    const wchar_t* link;    // under S
+    const wchar_t* target;  // under S
+    Spelling spelling;
+  };
+  const Case cases[] = {
+      {"a link named after its target", L"L", L"A", Spelling::kAsTheRegistry},
+      {"a link named before its target", L"0", L"A", Spelling::kAsTheRegistry},
+      {"a link to a key below another, named after it", L"L", L"A\\x", Spelling::kAsTheRegistry},
+      {"a link naming its target in upper case", L"L", L"A", Spelling::kUpperCase},
+      {"a link naming its target through a link outside the source", L"L", L"A", Spelling::kThroughALink},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    TestKey t;
+    const HKEY r = t.root();
+    SetRegString(r, t.wpath(L"S\\A"), L"a", L"a");
+    SetRegString(r, t.wpath(L"S\\A\\x"), L"b", L"b");
+    const std::wstring link = std::wstring(L"S\\") + c.link, target = std::wstring(L"S\\") + c.target;
+    const wchar_t* other_link = nullptr;
+    std::string why;
+    if (!LinkSpelled(t, link, target, c.spelling, &other_link, &why)) GTEST_SKIP() << "skipped: " << why;
+    const RegSnapshot source = Snapshot(r, t.wpath(L"S"));
+    ASSERT_EQ(Snapshot(r, t.wpath(target)), Snapshot(r, t.wpath(link)));
+    EXPECT_EQ(0, Copy(Mur(), r, t.path("S"), t.path("D"), 1));
+    EXPECT_EQ(source, Snapshot(r, t.wpath(L"D")));
+    EXPECT_FALSE(RegKeyExists(r, t.wpath(L"S")));
+    EXPECT_FALSE(IsRegLink(r, t.wpath(link)));
+    if (other_link) {
+      EXPECT_TRUE(IsRegLink(r, t.wpath(other_link)));
+    }
+  }
+}
+
 // A move of a path that ends in a link copies the key it leads to and deletes
 // the link alone, however the link spells that key's name (in another case,
 // through another link) and however many links it takes to get there: the
 // link is accepted when the key its name leads to is the copied one. Only
 // the link at the end of the path goes; the other links and the target stay.
 TEST(RegistryCopy, AMoveOfAPathEndingInALinkDeletesOnlyTheLink) {
-  enum class Spelling { kAsTheRegistry, kUpperCase, kThroughALink, kChain };
   struct Case {
     const char* why;
     Spelling spelling;
@@ -497,31 +577,9 @@ TEST(RegistryCopy, AMoveOfAPathEndingInALinkDeletesOnlyTheLink) {
       const HKEY r = t.root();
       SetRegString(r, t.wpath(L"Target"), L"t", L"target");
       SetRegString(r, t.wpath(L"Target\\Inner"), L"i", L"inner");
-      const std::wstring here = KeyFullName(r, t.wpath());
-      const std::wstring resolved = KeyFullName(r, t.wpath(L"Target"));
-      std::wstring target = resolved;
-      std::string why;
-      bool linked = true;
       const wchar_t* other_link = nullptr;
-      switch (c.spelling) {
-        case Spelling::kAsTheRegistry:
-          break;
-        case Spelling::kUpperCase:
-          for (wchar_t& unit : target) unit = static_cast<wchar_t>(std::towupper(unit));
-          break;
-        case Spelling::kThroughALink:
-          other_link = L"Via";
-          linked = CreateRegLink(r, t.wpath(L"Via"), here, &why);
-          target = here + L"\\Via\\Target";
-          break;
-        case Spelling::kChain:
-          other_link = L"Middle";
-          linked = CreateRegLink(r, t.wpath(L"Middle"), target, &why);
-          target = here + L"\\Middle";
-          break;
-      }
-      linked = linked && CreateRegLink(r, t.wpath(L"Door"), target, &why, resolved);
-      if (!linked) GTEST_SKIP() << "skipped: " << why;
+      std::string why;
+      if (!LinkSpelled(t, L"Door", L"Target", c.spelling, &other_link, &why)) GTEST_SKIP() << "skipped: " << why;
       const RegSnapshot copied = Snapshot(r, t.wpath(L"Target"));
       EXPECT_EQ(0, Copy(Mur(), r, t.path("Door"), t.path("Dst"), flag));
       EXPECT_EQ(copied, Snapshot(r, t.wpath(L"Dst")));
