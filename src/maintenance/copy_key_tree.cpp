@@ -568,16 +568,29 @@ DWORD LinkAsRead(std::wstring_view target, std::size_t entry, const Deletion& de
   return result;
 }
 
+// After the registry refused to delete `key`: whether it changed since it was
+// last compared, so that it stays rather than fail the move. It now has a
+// subkey (which is what makes the registry refuse), its state is no longer
+// `compared` (when given), or it went.
+bool ChangedSince(HKEY key, const platform::KeyState* compared) {
+  platform::KeyState now;
+  const DWORD result = platform::QueryKeyState(key, &now);
+  if (result == ERROR_KEY_DELETED) return true;
+  return result == kSuccess && (now.subkeys != 0 || (compared && now != *compared));
+}
+
 // Deletes `key`, entry `entry` of what the copy read (a link key as the
 // link), through its handle, once it was found as the copy read it. One that
-// someone else deleted first leaves its parent changed: the parent stays.
+// someone else deleted first, or that changed since it was compared and so
+// was refused, stays, and so does the key it lies in.
 DWORD DeleteOne(HKEY key, std::size_t entry, bool link, const Deletion& deletion, DeletionStack* stack) {
   const DWORD result = platform::DeleteKey(key);
   if (result == kSuccess) {
     if (!link) (*deletion.copied)[entry].deleted = true;
     return kSuccess;
   }
-  if (result != ERROR_KEY_DELETED) return result;
+  if (result != ERROR_KEY_DELETED && !ChangedSince(key, link ? nullptr : &(*deletion.copied)[entry].state))
+    return result;
   stack->MarkStays();
   return kSuccess;
 }
@@ -627,7 +640,8 @@ DWORD Visit(DeletionStack* stack, UniqueKey* key, std::size_t entry, const Delet
 // The key on top of `stack`, once the keys below it were visited: deleted
 // unless it stays, that is unless it changed since the copy read it (a value
 // set or deleted while the keys below it went included) or it still has a
-// subkey (one that stayed, or one the copy never saw). Then taken off.
+// subkey (one that stayed, or one the copy never saw, even one added just
+// before the deletion, which the registry then refuses). Then taken off.
 DWORD Leave(DeletionStack* stack, const Deletion& deletion) {
   DeletionFrame& frame = stack->top();
   bool stays = frame.stays || platform::ValuesChanged(frame.watch);
@@ -641,7 +655,8 @@ DWORD Leave(DeletionStack* stack, const Deletion& deletion) {
     const DWORD result = platform::DeleteKey(frame.key);
     if (result == kSuccess) {
       (*deletion.copied)[frame.copied].deleted = true;
-    } else if (result == ERROR_KEY_DELETED) {
+    } else if (result == ERROR_KEY_DELETED || ChangedSince(frame.key, nullptr) ||
+               platform::ValuesChanged(frame.watch)) {
       stays = true;
     } else {
       return result;

@@ -1434,5 +1434,48 @@ TEST_F(RegistryCopyRace, AKeyDeletedWhileItsValuesAreWritten) {
   }
 }
 
+// A subkey added to a key of the source just before the move deletes it,
+// once the move found the key as the copy read it: the registry refuses to
+// delete a key that has a subkey, and the key stays, with the keys above it,
+// and the move answers that the source changed. The move is held at its
+// first key deletion (k itself, which has no subkeys), or its second (k,
+// once k\deep went).
+TEST_F(RegistryCopyRace, ASubkeyAddedJustBeforeADeletionKeepsTheKey) {
+  struct Case {
+    const char* why;
+    bool deep;  // k holds k\deep
+    int deletion;
+  };
+  const Case cases[] = {
+      {"a key without subkeys", false, 1},
+      {"a key whose subkeys the move deleted", true, 2},
+  };
+  const CopyFn copy = CopyExport(MurSeam());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    Seam::Reset();
+    TestKey t;
+    const HKEY r = t.root();
+    const std::wstring source = t.wpath(L"S");
+    SetRegString(r, source, L"top", L"top");
+    SetRegString(r, source + L"\\k", L"a", L"a");
+    if (c.deep) SetRegString(r, source + L"\\k\\deep", L"b", L"b");
+    const RegSnapshot before = Snapshot(r, source);
+    const std::string src = t.path("S"), dst = t.path("D");
+    int result = -1;
+    {
+      HeldCall call(seam::kRegDeleteKey, c.deletion, [&] { result = copy(r, src.c_str(), dst.c_str(), 1); });
+      ASSERT_TRUE(call.Held()) << "the move never came to delete k";
+      SetRegString(r, source + L"\\k\\late", L"z", L"late");
+    }
+    EXPECT_EQ(ERROR_RETRY, result);
+    EXPECT_EQ(before, Snapshot(r, t.wpath(L"D")));
+    const RegSnapshot after = Snapshot(r, source);
+    EXPECT_EQ(Sz(L"late"), after.at(L"k\\late").at(L"z").data);
+    ExpectEachIn(before, Snapshot(r, t.wpath(L"D")), after);
+    EXPECT_EQ(0, Seam::LiveHandles());
+  }
+}
+
 }  // namespace
 }  // namespace murtest
