@@ -30,6 +30,11 @@ constexpr DWORD kSourceChanged = ERROR_RETRY;
 // changes every time it is read.
 constexpr int kMaxReadings = 8;
 
+// How many short waits (WaitForClock) the copy makes, before a key is read
+// again, for the registry's clock to pass the key's last write: some ticks
+// of the clock however short the waits.
+constexpr int kMaxClockWaits = 64;
+
 // The keys this call created, in the order of their creation, each held
 // through the handle it was created with until the copy ends.
 class CreatedKeys {
@@ -52,6 +57,17 @@ class CreatedKeys {
   }
   HKEY last() const { return keys_[keys_.size() - 1]; }
 
+  // Deletes the key created last, which has no subkeys yet, and lets it go
+  // (one that someone else deleted first is gone all the same).
+  DWORD DeleteLast() {
+    const HKEY key = last();
+    const DWORD result = platform::DeleteKey(key);
+    if (result != kSuccess && result != ERROR_KEY_DELETED) return result;
+    keys_.Truncate(keys_.size() - 1);
+    platform::KeyTraits::Close(key);
+    return kSuccess;
+  }
+
   // Deletes every one, the last created first (children were created after
   // their parents), then closes them. Best effort: the failure being undone
   // is what the caller reports.
@@ -71,13 +87,15 @@ class CreatedKeys {
 // What a move's copy read of each source key, for its deletion to tell what
 // changed since: the keys in the order they were read, each before the keys
 // below it, each with its name under its parent (zero-terminated; empty for
-// the top) and its state when it was read.
+// the top), its state when it was read, and whether the deletion has deleted
+// it (as a key, never a link).
 class CopiedTree {
  public:
   struct Key {
     std::size_t name_at;  // in names_
     platform::KeyState state;
     std::size_t end;  // one past the last key below it
+    bool deleted;
   };
 
   CopiedTree() = default;
@@ -95,10 +113,32 @@ class CopiedTree {
   [[nodiscard]] bool Add(std::wstring_view name) {
     const std::size_t at = keys_.size();
     if (!keys_.Resize(at + 1)) return false;
-    keys_[at] = {names_.size(), {}, at + 1};
+    keys_[at] = {names_.size(), {}, at + 1, false};
     if (names_.Append(name) && names_.Append(L'\0')) return true;
     keys_.Truncate(at);
     return false;
+  }
+
+  // The entry of the key named `name` (a full name) when the deletion has
+  // deleted it: found below the top, whose full name is `top_name`, by the
+  // names read, each component compared as the registry compares key names.
+  bool FindDeleted(std::wstring_view top_name, std::wstring_view name, std::size_t* entry) const {
+    std::wstring_view below;
+    const KeyRelation relation = Relate(top_name, name, platform::UpcaseKeyNameUnit, &below);
+    if (relation == KeyRelation::kUnrelated) return false;
+    std::size_t at = 0;
+    KeyPathComponents parts(relation == KeyRelation::kBelow ? below : std::wstring_view());
+    std::wstring_view part;
+    while (parts.Next(&part)) {
+      std::size_t child = at + 1;
+      while (child < keys_[at].end &&
+             Relate(this->name(child), part, platform::UpcaseKeyNameUnit, nullptr) != KeyRelation::kSame)
+        child = keys_[child].end;
+      if (child >= keys_[at].end) return false;
+      at = child;
+    }
+    *entry = at;
+    return keys_[at].deleted;
   }
 
  private:
@@ -259,16 +299,33 @@ DWORD OpenOrCreate(HKEY parent, const wchar_t* name, bool fresh_parent, UniqueKe
   return platform::CreateKey(parent, name, key, created);
 }
 
+// How one reading of a key went.
+enum class Reading {
+  kSteady,     // the key held still while it was read: what was read is the key at one moment
+  kChanged,    // it changed while it was read
+  kTooRecent,  // it was last written too recently to tell a later change from that one: not read
+};
+
 // One reading of the source key `source`: copies its values into
 // `destination` and appends the names of its subkeys, each zero-terminated,
 // to `names`; *state is what the key held when the reading began, and
-// *steady tells whether it held the same at its end, every item read, with
-// nothing removed or added meanwhile to shift the ones read by index.
+// *outcome tells whether it held the same at its end, every item read, with
+// nothing removed or added meanwhile to shift the ones read by index. That
+// is told by the key's state (its counts and last-write time), which shows
+// every change made after the registry's clock passed the key's last write:
+// a key last written no earlier than the clock read just before the reading
+// is not read at all (kTooRecent), since a change within that same tick of
+// the clock would leave its state as it was.
 DWORD ReadKeyOnce(HKEY source, HKEY destination, EnumBuffers* buffers, text::Wide* names,
-                  platform::KeyState* state, bool* steady) {
-  *steady = false;
+                  platform::KeyState* state, Reading* outcome) {
+  *outcome = Reading::kChanged;
+  const std::uint64_t began = platform::ReadClock();
   DWORD result = platform::PrepareEnum(source, buffers, state);
   if (result != kSuccess) return result;
+  if (began <= state->last_write) {
+    *outcome = Reading::kTooRecent;
+    return kSuccess;
+  }
   platform::ValueRef value;
   DWORD values = 0;
   for (; values < state->values; ++values) {
@@ -289,21 +346,29 @@ DWORD ReadKeyOnce(HKEY source, HKEY destination, EnumBuffers* buffers, text::Wid
   platform::KeyState after;
   result = platform::QueryKeyState(source, &after);
   if (result != kSuccess) return result;
-  *steady = values == state->values && subkeys == state->subkeys && after == *state;
+  const bool steady = values == state->values && subkeys == state->subkeys && after == *state;
+  *outcome = steady ? Reading::kSteady : Reading::kChanged;
   return kSuccess;
 }
 
 // Reads the source key `source` as it stands at one moment (ReadKeyOnce),
 // again as long as it changes while it is read (its values written again over
-// the ones written before); one that never holds still gives kSourceChanged.
+// the ones written before), and after the registry's clock has passed its
+// last write when it was written too recently; one that never holds still
+// gives kSourceChanged.
 DWORD ReadKey(HKEY source, HKEY destination, EnumBuffers* buffers, text::Wide* names, platform::KeyState* state) {
   const std::size_t names_at = names->size();
   for (int reading = 0; reading < kMaxReadings; ++reading) {
     names->Truncate(names_at);
-    bool steady = false;
-    const DWORD result = ReadKeyOnce(source, destination, buffers, names, state, &steady);
-    if (result != kSuccess || steady) return result;
+    Reading outcome = Reading::kChanged;
+    const DWORD result = ReadKeyOnce(source, destination, buffers, names, state, &outcome);
+    if (result != kSuccess || outcome == Reading::kSteady) return result;
+    for (int wait = 0; outcome == Reading::kTooRecent && wait < kMaxClockWaits; ++wait) {
+      platform::WaitForClock();
+      if (platform::ReadClock() > state->last_write) break;
+    }
   }
+  names->Truncate(names_at);
   return kSourceChanged;
 }
 
@@ -320,6 +385,14 @@ DWORD OpenSourceChild(HKEY parent, const wchar_t* name, UniqueKey* key, bool* go
   *gone = found == ERROR_FILE_NOT_FOUND;
   if (*gone) return kSuccess;
   return found == kSuccess ? result : found;
+}
+
+// After a reading failed with ERROR_KEY_DELETED, which the source key and its
+// counterpart in the destination both answer once deleted: whether it was
+// the source key that went (it answers so itself).
+bool SourceGone(HKEY source) {
+  platform::KeyState state;
+  return platform::QueryKeyState(source, &state) == ERROR_KEY_DELETED;
 }
 
 // Copies every value, then every subkey at any depth, of `source` into
@@ -375,11 +448,18 @@ DWORD CopyTree(HKEY source, HKEY destination, bool destination_created, CreatedK
     if (copied && !copied->Add(name)) return ERROR_NOT_ENOUGH_MEMORY;
     const std::size_t names_at = names.size();
     result = ReadKey(child_source.get(), destination_child, &buffers, &names, &state);
-    if (result == ERROR_KEY_DELETED) {  // deleted while it was read: what was read of it stays
+    if (result == ERROR_KEY_DELETED && SourceGone(child_source.get())) {
+      // Deleted while it was read: not copied. A key this call created for
+      // it goes again (nothing lies below it yet); one that existed keeps
+      // what was written to it.
       names.Truncate(names_at);
+      if (was_created) {
+        result = created->DeleteLast();
+        if (result != kSuccess) return result;
+      }
       continue;
     }
-    if (result != kSuccess) return result;
+    if (result != kSuccess) return result;  // the destination key deleted by someone else included
     if (copied) (*copied)[entry].state = state;
     if (names.size() == names_at) continue;  // no subkeys: done with it here
     if (!stack.Push({child_source.get(), destination_child, names_at, names_at, names.size(), entry, true,
@@ -409,58 +489,160 @@ DWORD MatchItselfOrTarget(HKEY key, Matches matches, bool* matched, bool* throug
   return matches(target.get(), matched);
 }
 
-// Whether `key`, opened as itself, is as the copy read it (`read`): its own
-// state, or, for a link key (*link), that of the key it leads to, which the
-// copy read through it. A key deleted meanwhile is not as read.
-DWORD MatchesRead(HKEY key, const platform::KeyState& read, bool* same, bool* link) {
-  const auto as_read = [&read](HKEY candidate, bool* matched) {
-    platform::KeyState now;
-    const DWORD result = platform::QueryKeyState(candidate, &now);
-    *matched = result == kSuccess && now == read;
-    return result == ERROR_KEY_DELETED ? kSuccess : result;
-  };
-  return MatchItselfOrTarget(key, as_read, same, link);
+// The longest leading part of `path` short of the whole, each such part
+// ending with one of its components, that `open` (a callable taking the part
+// and returning an error code) opens, the longest first: *rest receives what
+// follows it. ERROR_FILE_NOT_FOUND when none opens; another error stops the
+// search and is returned.
+template <class Open>
+DWORD OpenLongestLeadingPart(std::wstring_view path, Open open, std::wstring_view* rest) {
+  text::Buffer<std::size_t> ends;  // of the components, the first one's first
+  KeyPathComponents parts(path);
+  std::wstring_view part;
+  while (parts.Next(&part)) {
+    if (!ends.Append(static_cast<std::size_t>(part.data() + part.size() - path.data())))
+      return ERROR_NOT_ENOUGH_MEMORY;
+  }
+  for (std::size_t count = ends.size(); count-- > 1;) {
+    const std::size_t end = ends[count - 1];
+    const DWORD result = open(std::wstring_view(path.data(), end));
+    if (result == kSuccess) *rest = std::wstring_view(path.data() + end, path.size() - end);
+    if (result != ERROR_FILE_NOT_FOUND) return result;
+  }
+  return ERROR_FILE_NOT_FOUND;
 }
 
-// Deletes `key` through its handle. One that someone else deleted first
-// leaves its parent changed: the parent stays.
-DWORD DeleteOne(HKEY key, DeletionStack* stack) {
+// What a move's deletion works from: what its copy read, where the deletion
+// marks each key it deletes, and the full name of the key the copy read at
+// the top.
+struct Deletion {
+  CopiedTree* copied;
+  std::wstring_view top_name;
+};
+
+// For a link whose target, the full name `target`, leads to no key: whether
+// that was a key this deletion has deleted (*deleted, its entry *entry).
+// Decided on keys, not on the name's spelling: the longest leading part of
+// the name that still leads to a key is resolved by the registry (links in
+// it followed) to that key's full name, which, with the rest of the name's
+// components, must name a key that the copy read below its top.
+DWORD FindDeletedTarget(std::wstring_view target, const Deletion& deletion, std::size_t* entry, bool* deleted) {
+  *deleted = false;
+  UniqueKey existing;
+  std::wstring_view rest;
+  const auto open = [&existing](std::wstring_view part) {
+    return platform::OpenKeyByFullName(part, KeyAccess::kInspect, &existing);
+  };
+  DWORD result = OpenLongestLeadingPart(target, open, &rest);
+  if (result == ERROR_FILE_NOT_FOUND) return kSuccess;
+  if (result != kSuccess) return result;
+  text::Wide name;
+  result = platform::QueryKeyName(existing.get(), &name);
+  if (result != kSuccess) return result;
+  if (!AppendComponents(rest, &name)) return ERROR_NOT_ENOUGH_MEMORY;
+  *deleted = deletion.copied->FindDeleted(deletion.top_name, name.view(), entry);
+  return kSuccess;
+}
+
+// Whether the link key of entry `entry`, which holds the full name `target`,
+// is as the copy read it through the link: the key it leads to has the
+// state that the copy read, or, when it leads to no key, it led to a key that
+// this deletion has deleted, as the copy read that key there too (a key the
+// copy never read, or one someone else deleted, makes the link changed).
+DWORD LinkAsRead(std::wstring_view target, std::size_t entry, const Deletion& deletion, bool* same) {
+  *same = false;
+  const CopiedTree& copied = *deletion.copied;
+  UniqueKey key;
+  DWORD result = platform::OpenKeyByFullName(target, KeyAccess::kInspect, &key);
+  if (result == kSuccess) {
+    platform::KeyState now;
+    result = platform::QueryKeyState(key.get(), &now);
+    *same = result == kSuccess && now == copied[entry].state;
+    return result == ERROR_KEY_DELETED ? kSuccess : result;
+  }
+  if (result != ERROR_FILE_NOT_FOUND) return result;
+  std::size_t deleted_entry = 0;
+  bool deleted = false;
+  result = FindDeletedTarget(target, deletion, &deleted_entry, &deleted);
+  *same = result == kSuccess && deleted && copied[deleted_entry].state == copied[entry].state;
+  return result;
+}
+
+// After the registry refused to delete `key`: whether it changed since it was
+// last compared, so that it stays rather than fail the move. It now has a
+// subkey (which is what makes the registry refuse), its state is no longer
+// `compared` (when given), or it went.
+bool ChangedSince(HKEY key, const platform::KeyState* compared) {
+  platform::KeyState now;
+  const DWORD result = platform::QueryKeyState(key, &now);
+  if (result == ERROR_KEY_DELETED) return true;
+  return result == kSuccess && (now.subkeys != 0 || (compared && now != *compared));
+}
+
+// Deletes `key`, entry `entry` of what the copy read (a link key as the
+// link), through its handle, once it was found as the copy read it. One that
+// someone else deleted first, or that changed since it was compared and so
+// was refused, stays, and so does the key it lies in.
+DWORD DeleteOne(HKEY key, std::size_t entry, bool link, const Deletion& deletion, DeletionStack* stack) {
   const DWORD result = platform::DeleteKey(key);
-  if (result != ERROR_KEY_DELETED) return result;
+  if (result == kSuccess) {
+    if (!link) (*deletion.copied)[entry].deleted = true;
+    return kSuccess;
+  }
+  if (result != ERROR_KEY_DELETED && !ChangedSince(key, link ? nullptr : &(*deletion.copied)[entry].state))
+    return result;
   stack->MarkStays();
   return kSuccess;
 }
 
-// A key of the source, opened as itself for deletion, entry `entry` of
-// `copied`: when it is as the copy read it, deleted at once (a link key as the
-// link) or, when it had subkeys, taken on `stack` with a watch on its values,
-// so that the keys below it go first; otherwise it stays, and so does the
-// key it lies in. One that changed still has the keys below it visited.
-DWORD Visit(DeletionStack* stack, UniqueKey* key, std::size_t entry, const CopiedTree& copied) {
+// A key of the source, opened as itself for deletion, entry `entry` of what
+// the copy read: when it is as the copy read it, deleted at once or, when it
+// had subkeys, taken on `stack` with a watch on its values, so that the keys
+// below it go first; otherwise it stays, and so does the key it lies in. One
+// that changed still has the keys below it visited. A link key, which the
+// copy read through, is told by the value that makes it one, read from the
+// key itself; it is never entered, and it goes (as the link) when the key it
+// leads to is as the copy read it, or is a key that this deletion deleted.
+DWORD Visit(DeletionStack* stack, UniqueKey* key, std::size_t entry, const Deletion& deletion) {
+  const CopiedTree& copied = *deletion.copied;
+  const bool below = copied.has_subkeys(entry);
   // The watch begins before the key is compared: no change falls between.
   HANDLE watch = nullptr;
-  DWORD result = copied.has_subkeys(entry) ? stack->Watch(key->get(), &watch) : kSuccess;
-  if (result == ERROR_KEY_DELETED) {  // by someone else, since it was opened
+  DWORD result = below ? stack->Watch(key->get(), &watch) : kSuccess;
+  platform::KeyState now;
+  if (result == kSuccess) result = platform::QueryKeyState(key->get(), &now);
+  if (result == kSuccess && now == copied[entry].state) {
+    if (below) return stack->Push(key, entry, watch, false);
+    return DeleteOne(key->get(), entry, false, deletion, stack);
+  }
+  // Not as read, unless it is a link key, which the copy read through.
+  text::Wide target;
+  if (result == kSuccess) result = platform::QueryLinkTarget(key->get(), &target);
+  if (result == ERROR_FILE_NOT_FOUND) {  // no link: it changed
+    if (below) return stack->Push(key, entry, watch, true);
     stack->MarkStays();
     return kSuccess;
   }
+  bool same = false;
+  if (result == kSuccess) result = LinkAsRead(target.view(), entry, deletion, &same);
+  if (result == ERROR_KEY_DELETED) {  // by someone else, since it was opened
+    result = kSuccess;
+    same = false;
+  }
   if (result != kSuccess) return result;
-  bool same = false, link = false;
-  result = MatchesRead(key->get(), copied[entry].state, &same, &link);
-  if (result != kSuccess) return result;
-  if (copied.has_subkeys(entry) && !link) return stack->Push(key, entry, watch, !same);
   if (!same) {
     stack->MarkStays();
     return kSuccess;
   }
-  return DeleteOne(key->get(), stack);
+  return DeleteOne(key->get(), entry, true, deletion, stack);
 }
 
 // The key on top of `stack`, once the keys below it were visited: deleted
 // unless it stays, that is unless it changed since the copy read it (a value
 // set or deleted while the keys below it went included) or it still has a
-// subkey (one that stayed, or one the copy never saw). Then taken off.
-DWORD Leave(DeletionStack* stack) {
+// subkey (one that stayed, or one the copy never saw, even one added just
+// before the deletion, which the registry then refuses). Then taken off.
+DWORD Leave(DeletionStack* stack, const Deletion& deletion) {
   DeletionFrame& frame = stack->top();
   bool stays = frame.stays || platform::ValuesChanged(frame.watch);
   if (!stays) {
@@ -471,27 +653,34 @@ DWORD Leave(DeletionStack* stack) {
   }
   if (!stays) {
     const DWORD result = platform::DeleteKey(frame.key);
-    if (result != kSuccess && result != ERROR_KEY_DELETED) return result;
-    stays = result != kSuccess;
+    if (result == kSuccess) {
+      (*deletion.copied)[frame.copied].deleted = true;
+    } else if (result == ERROR_KEY_DELETED || ChangedSince(frame.key, nullptr) ||
+               platform::ValuesChanged(frame.watch)) {
+      stays = true;
+    } else {
+      return result;
+    }
   }
   stack->Pop();
   if (stays) stack->MarkStays();
   return kSuccess;
 }
 
-// A move's deletion of what its copy read, `copied`, starting at `top` (the
-// key that the source path ends in, opened as itself), deepest first, each
-// key through its own handle; subkeys are opened as themselves by the names
-// read, so a link is deleted as the link, never entered. A key that changed
-// since the copy read it stays, with every key above it: kSourceChanged. The
-// first error stops the deletion and is returned.
-DWORD DeleteCopied(UniqueKey* top, const CopiedTree& copied) {
+// A move's deletion of what its copy read, starting at `top` (the key that
+// the source path ends in, opened as itself), deepest first, each key through
+// its own handle; subkeys are opened as themselves by the names read, so a
+// link is deleted as the link, never entered. A key that changed since the
+// copy read it stays, with every key above it: kSourceChanged. The first
+// error stops the deletion and is returned.
+DWORD DeleteCopied(UniqueKey* top, const Deletion& deletion) {
+  const CopiedTree& copied = *deletion.copied;
   DeletionStack stack;
-  DWORD result = Visit(&stack, top, 0, copied);
+  DWORD result = Visit(&stack, top, 0, deletion);
   while (result == kSuccess && !stack.empty()) {
     DeletionFrame& frame = stack.top();
     if (frame.next >= copied[frame.copied].end) {
-      result = Leave(&stack);
+      result = Leave(&stack, deletion);
       continue;
     }
     const std::size_t entry = frame.next;
@@ -503,7 +692,7 @@ DWORD DeleteCopied(UniqueKey* top, const CopiedTree& copied) {
       result = kSuccess;
       continue;
     }
-    if (result == kSuccess) result = Visit(&stack, &child, entry, copied);
+    if (result == kSuccess) result = Visit(&stack, &child, entry, deletion);
   }
   if (result != kSuccess) return result;
   return stack.top_stays() ? kSourceChanged : kSuccess;
@@ -526,25 +715,14 @@ DWORD FindDestination(HKEY root, std::wstring_view path, Destination* destinatio
   if (path.empty()) return platform::ReopenKey(root, KeyAccess::kInspect, &destination->key);
   DWORD result = platform::OpenKey(root, path.data(), KeyAccess::kInspect, &destination->key);
   if (result != ERROR_FILE_NOT_FOUND) return result;
-  // Shorter and shorter leading parts of the path, each up to the end of one
-  // of its components, the longest first.
-  text::Buffer<std::size_t> ends;
-  KeyPathComponents parts(path);
-  std::wstring_view part;
-  while (parts.Next(&part)) {
-    if (!ends.Append(static_cast<std::size_t>(part.data() + part.size() - path.data())))
-      return ERROR_NOT_ENOUGH_MEMORY;
-  }
+  // Shorter and shorter leading parts of the path, the longest first.
   text::Wide prefix;
-  for (std::size_t count = ends.size() - 1; count > 0; --count) {
-    if (!prefix.Assign(path.data(), ends[count - 1])) return ERROR_NOT_ENOUGH_MEMORY;
-    result = platform::OpenKey(root, prefix.c_str(), KeyAccess::kInspect, &destination->key);
-    if (result == kSuccess) {
-      destination->missing = std::wstring_view(path.data() + ends[count - 1], path.size() - ends[count - 1]);
-      return kSuccess;
-    }
-    if (result != ERROR_FILE_NOT_FOUND) return result;
-  }
+  const auto open = [root, &prefix, destination](std::wstring_view part) -> DWORD {
+    if (!prefix.Assign(part)) return ERROR_NOT_ENOUGH_MEMORY;
+    return platform::OpenKey(root, prefix.c_str(), KeyAccess::kInspect, &destination->key);
+  };
+  result = OpenLongestLeadingPart(path, open, &destination->missing);
+  if (result != ERROR_FILE_NOT_FOUND) return result;
   destination->missing = path;
   return platform::ReopenKey(root, KeyAccess::kInspect, &destination->key);
 }
@@ -702,7 +880,8 @@ DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destinat
   writable.reset();
   source_key.reset();
   if (!move) return kSuccess;
-  return deletion_denied != kSuccess ? deletion_denied : DeleteCopied(&deletion_key, copied);
+  if (deletion_denied != kSuccess) return deletion_denied;
+  return DeleteCopied(&deletion_key, Deletion{&copied, source_name.view()});
 }
 
 }  // namespace mur::maintenance

@@ -34,23 +34,36 @@ namespace mur::maintenance {
 // The source may change while the call runs. Each key is read at one moment:
 // its values copied and its subkeys' names listed, then its state (counts and
 // last-write time) asked again, and the key read again when it changed
-// meanwhile; each subkey is then opened by the name read, relative to its
-// parent, and one deleted since (or while it is read) is passed over. So a
-// copy misses nothing that stays in the source for the whole call. A key
-// that changes every time it is read, 8 times over, fails the copy with
-// ERROR_RETRY, undone.
+// meanwhile. The registry stamps a key's last write by a clock that moves in
+// ticks (about 15.6 ms on Windows), so a key is read only once that clock
+// has passed its last write, after short waits when it must: every later
+// change of the key then changes its state. Each subkey is then opened by
+// the name read, relative to its parent; one deleted since is passed over,
+// and so is one deleted while it is read, with the destination key that this
+// call created for it (one that existed keeps what was written to it). A
+// destination key that someone else deletes while the copy writes to it
+// fails the copy with ERROR_KEY_DELETED, undone. So the copy reads and writes
+// every key and value that stays in the source for the whole call, unless
+// the system clock is set back meanwhile. A key that changes every time it is
+// read, 8 times over, or whose last write the clock has still not passed
+// after 8 rounds of waits, fails the copy with ERROR_RETRY, undone.
 //
 // The move then deletes what it read, deepest first, each key through its
-// own handle, subkeys opened as themselves by the names read; a link key,
-// inside the tree or named by the source path itself, is deleted as the link,
-// its target neither entered nor deleted. It deletes a key only as the copy
-// read it: a key whose state differs (a value added, changed or removed, a
-// subkey added or removed; for a link, the key it leads to), a key one of whose
-// values is set or deleted while the keys below it are deleted, and a key
-// that still has a subkey (one that stays, or one the copy never saw) stays,
-// with every key above it, and the move returns ERROR_RETRY with the complete
-// copy in place. A key that cannot be deleted stops the deletion and its
-// error is returned, with the complete copy in place.
+// own handle, subkeys opened as themselves by the names read. A link key,
+// told by the link value read through the key itself, inside the tree or
+// named by the source path itself, is deleted as the link, its target
+// neither entered nor deleted. It deletes a key only as the copy read it: a
+// key whose state differs (a value added, changed or removed, a subkey added
+// or removed; for a link, the key it leads to), a key one of whose values is
+// set or deleted while the keys below it are deleted, and a key that has a
+// subkey when it is to be deleted (one that stays, or one the copy never saw,
+// even one added just before the deletion, which the registry then refuses)
+// stays, with every key above it, and the move returns ERROR_RETRY with the
+// complete copy in place. A link whose target is a key of the source that
+// this move has deleted before it is as read, whatever name the link holds
+// for it. A value set on a key between its last check and its deletion is
+// deleted with it. A key that cannot be deleted for another reason stops the
+// deletion and its error is returned, with the complete copy in place.
 //
 // A move deletes only what it copied: it opens the key that the source path
 // ends in as itself first, and the copy reads that very key; when that key is

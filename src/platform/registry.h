@@ -68,11 +68,16 @@ DWORD QueryKeyName(HKEY key, text::Wide* name);
 // when the key holds no such value of type REG_LINK (it is no link).
 DWORD QueryLinkTarget(HKEY key, text::Wide* target);
 
+// Opens the key of the full name `name` ("\REGISTRY\..."), links on the way
+// followed: ERROR_FILE_NOT_FOUND when it leads to no key, whatever part of it
+// is missing or ill formed. The name is opened as it stands: the 32-bit
+// view's redirection, where it applies, may send it elsewhere than the
+// registry's own following of a link holding it would.
+DWORD OpenKeyByFullName(std::wstring_view name, KeyAccess access, UniqueKey* key);
+
 // Opens the key that the link key `link` (opened as itself) leads to, by the
-// full name it holds, links on the way followed: ERROR_FILE_NOT_FOUND when
-// `link` is no link or leads to no key. The name is opened as it stands: the
-// 32-bit view's redirection, where it applies, may send it elsewhere than the
-// registry's own following of the link would.
+// full name it holds (OpenKeyByFullName): ERROR_FILE_NOT_FOUND when `link` is
+// no link or leads to no key.
 DWORD OpenLinkTarget(HKEY link, KeyAccess access, UniqueKey* target);
 
 // One UTF-16 unit in upper case, by the table that the registry compares
@@ -91,9 +96,11 @@ struct EnumBuffers {
 // What the registry tells of a key without listing it: the numbers of its
 // subkeys and values, and when it last changed (a value set or deleted, a
 // subkey created or deleted right below it; a change further down does not
-// count). Two equal readings saw no such change between them, as far as the
-// registry's clock tells: two changes within one tick of it leave one time,
-// and only the numbers may then differ.
+// count), by the registry's clock (ReadClock). That clock moves in ticks (of
+// about 15.6 ms on Windows), so two changes within one tick leave one time:
+// two equal readings saw no change between them only when the clock had
+// passed the key's last write before the first of them (a later change is
+// then stamped later).
 struct KeyState {
   DWORD subkeys = 0;
   DWORD values = 0;
@@ -105,6 +112,14 @@ inline bool operator==(const KeyState& a, const KeyState& b) {
 inline bool operator!=(const KeyState& a, const KeyState& b) { return !(a == b); }
 
 DWORD QueryKeyState(HKEY key, KeyState* state);
+
+// The registry's clock: the system time, by which the registry stamps a key's
+// last write (FILETIME units), read now.
+std::uint64_t ReadClock();
+
+// Waits a moment (a millisecond, or up to a tick of the clock) for the
+// registry's clock to move on.
+void WaitForClock();
 
 // QueryKeyState, and makes `buffers` large enough for the key's longest names
 // and largest data.

@@ -220,31 +220,34 @@ DWORD QueryLinkTarget(HKEY key, text::Wide* target) {
   }
 }
 
-DWORD OpenLinkTarget(HKEY link, KeyAccess access, UniqueKey* target) {
-  target->reset();
-  text::Wide name;
-  DWORD result = QueryLinkTarget(link, &name);
-  if (result != ERROR_SUCCESS) return result;
+DWORD OpenKeyByFullName(std::wstring_view name, KeyAccess access, UniqueKey* key) {
+  key->reset();
   if (name.empty() || name.size() > kMaxPathUnits) return ERROR_FILE_NOT_FOUND;
-  return seam::Open(seam::kRegOpenKey, [&]() -> DWORD {
+  return seam::Open(seam::kRegOpenKey, name, [&]() -> DWORD {
     UNICODE_STRING counted;
-    counted.Buffer = name.data();
+    counted.Buffer = const_cast<wchar_t*>(name.data());
     counted.Length = counted.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
     OBJECT_ATTRIBUTES attributes;
     InitializeObjectAttributes(&attributes, &counted, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
     HANDLE h = nullptr;
     const NTSTATUS status = ::NtOpenKey(&h, Mask(access), &attributes);
     if (status != nt::kSuccess) {
-      // A name that leads to no key, whatever part of it is missing or ill
-      // formed.
       const DWORD error = nt::ToWin32(status);
       return error == ERROR_PATH_NOT_FOUND || error == ERROR_BAD_PATHNAME || error == ERROR_INVALID_NAME
                  ? ERROR_FILE_NOT_FOUND
                  : error;
     }
-    target->reset(static_cast<HKEY>(h));
+    key->reset(static_cast<HKEY>(h));
     return ERROR_SUCCESS;
   });
+}
+
+DWORD OpenLinkTarget(HKEY link, KeyAccess access, UniqueKey* target) {
+  target->reset();
+  text::Wide name;
+  const DWORD result = QueryLinkTarget(link, &name);
+  if (result != ERROR_SUCCESS) return result;
+  return OpenKeyByFullName(name.view(), access, target);
 }
 
 wchar_t UpcaseKeyNameUnit(wchar_t unit) { return ::RtlUpcaseUnicodeChar(unit); }
@@ -266,13 +269,27 @@ DWORD QueryInfo(HKEY key, KeyState* state, ItemSizes* sizes) {
       ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &state->subkeys, sizes ? &sizes->subkey_name : nullptr,
                          nullptr, &state->values, sizes ? &sizes->value_name : nullptr,
                          sizes ? &sizes->data : nullptr, nullptr, &written);
-  state->last_write = (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+  state->last_write = seam::Clock((static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime);
   return static_cast<DWORD>(result);
 }
 
 }  // namespace
 
 DWORD QueryKeyState(HKEY key, KeyState* state) { return QueryInfo(key, state, nullptr); }
+
+// The clock that the registry stamps a key's last write with, coarse as it
+// is: the precise system time would tell apart what the stamps do not.
+std::uint64_t ReadClock() {
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  return seam::Clock((static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
+}
+
+void WaitForClock() {
+  unsigned long armed = 0;
+  if (seam::Tripped(seam::kRegWaitForClock, &armed)) return;
+  ::Sleep(1);
+}
 
 DWORD PrepareEnum(HKEY key, EnumBuffers* buffers, KeyState* state) {
   ItemSizes max;

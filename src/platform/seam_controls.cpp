@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 
 #include "platform/seam_controls.h"
 #include "seam/seam.h"
@@ -19,7 +20,7 @@ std::atomic<long> g_live_handles{0};
 std::atomic<int> g_delay_op{0};
 std::atomic<unsigned long> g_delay_ms{0};
 std::atomic<int> g_pause_op{0};
-std::atomic<long> g_pause_nth{0};
+std::atomic<long> g_pause_nth{0};  // 0: the first call on g_pause_name
 std::atomic<HANDLE> g_pause_reached{nullptr};
 std::atomic<HANDLE> g_pause_release{nullptr};
 std::atomic<long> g_delay_nth{0};  // 0: every call of g_delay_op waits
@@ -54,15 +55,52 @@ Name g_armed_name;
 std::atomic<int> g_named_delay_op{0};  // its calls on g_delayed_name wait
 std::atomic<unsigned long> g_named_delay_ms{0};
 Name g_delayed_name;
+std::atomic<bool> g_pause_fired{false};
+Name g_pause_name;
+
+// Whether call number `n` of the paused operation, on `subject`, is the one
+// to hold.
+bool PausesHere(long n, std::wstring_view subject) {
+  const long nth = g_pause_nth.load();
+  if (nth != 0) return nth == n;
+  return g_pause_name.Matches(subject) && !g_pause_fired.exchange(true);
+}
+
+// The stand-in for the registry's clock (MURSeam_CoarseClock): the system
+// times at which its ticks began. While it is on, a time reads as the number
+// of ticks begun by then; when the room for ticks runs out, the clock stops.
+std::atomic<bool> g_coarse_clock{false};
+std::atomic<int> g_tick_op{0};
+constexpr std::size_t kMaxTicks = 4096;
+std::uint64_t g_tick_starts[kMaxTicks];
+std::atomic<std::size_t> g_ticks{0};
+
+void BeginTick() {
+  const std::size_t n = g_ticks.load();
+  if (n == kMaxTicks) return;
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  g_tick_starts[n] = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  g_ticks.store(n + 1);
+}
+
+std::uint64_t Clock(std::uint64_t time) {
+  if (!g_coarse_clock.load()) return time;
+  const std::size_t ticks = g_ticks.load();
+  std::size_t begun = 0;
+  while (begun < ticks && g_tick_starts[begun] <= time) ++begun;
+  return begun;
+}
 
 bool Trip(Op op, std::wstring_view subject, unsigned long* error) {
+  if (g_coarse_clock.load() && g_tick_op.load() == op) BeginTick();
   if (g_delay_op.load() == op) {
     const long nth = g_delay_nth.load();
     if (nth == 0 || nth == g_calls[op].load() + 1) ::Sleep(g_delay_ms.load());
   }
   if (g_named_delay_op.load() == op && g_delayed_name.Matches(subject)) ::Sleep(g_named_delay_ms.load());
   const long n = ++g_calls[op];
-  if (g_pause_op.load() == op && g_pause_nth.load() == n) {
+  if (g_pause_op.load() == op && PausesHere(n, subject)) {
     const HANDLE release = g_pause_release.load();
     ::SetEvent(g_pause_reached.load());
     if (release) {
@@ -87,7 +125,7 @@ void Opened() {
 }
 void Closed() { --g_live_handles; }
 
-constexpr Hooks kHooks{Trip, Opened, Closed};
+constexpr Hooks kHooks{Trip, Opened, Closed, Clock};
 
 void ResetCounts() {
   g_armed_op = 0;
@@ -129,6 +167,9 @@ void WINAPI MURSeam_Reset() {
   g_pause_op = 0;
   g_delay_nth = 0;
   g_named_delay_op = 0;
+  g_coarse_clock = false;
+  g_tick_op = 0;
+  g_ticks = 0;
 }
 
 void WINAPI MURSeam_ArmNamed(int op, const wchar_t* name, DWORD error) {
@@ -163,11 +204,31 @@ void WINAPI MURSeam_DelayCall(int op, int nth, DWORD milliseconds) {
 }
 
 void WINAPI MURSeam_Pause(int op, int nth, HANDLE reached, HANDLE release) {
-  if (!Valid(op) || !reached) return;
+  if (!Valid(op) || !reached || nth < 1) return;
+  g_pause_op = 0;
   g_pause_reached = reached;
   g_pause_release = release;
   g_pause_nth = nth;
   g_pause_op = op;
+}
+
+void WINAPI MURSeam_PauseNamed(int op, const wchar_t* name, HANDLE reached, HANDLE release) {
+  if (!Valid(op) || !reached || !name || !*name) return;
+  g_pause_op = 0;
+  g_pause_reached = reached;
+  g_pause_release = release;
+  g_pause_name.Set(name);
+  g_pause_fired = false;
+  g_pause_nth = 0;
+  g_pause_op = op;
+}
+
+void WINAPI MURSeam_CoarseClock(int tick_op) {
+  g_coarse_clock = false;
+  g_ticks = 0;
+  g_tick_op = Valid(tick_op) ? tick_op : 0;
+  BeginTick();
+  g_coarse_clock = true;
 }
 
 int WINAPI MURSeam_Calls(int op) { return Valid(op) ? static_cast<int>(g_calls[op].load()) : -1; }

@@ -26,6 +26,17 @@
   /* Call number `nth` of `op` signals `reached` and waits for `release`    \
      first (with none, for good: the process is to be ended). */              \
   X(void, MURSeam_Pause, (int op, int nth, HANDLE reached, HANDLE release))   \
+  /* The first call of `op` that acts on `name` (as for ArmNamed) signals   \
+     `reached` and waits for `release` first. One pause is set at a time:  \
+     this one, or the one of Pause, replaces the other. */                   \
+  X(void, MURSeam_PauseNamed, (int op, const wchar_t* name, HANDLE reached, HANDLE release)) \
+  /* Until the next Reset, the registry's clock as the library reads it    \
+     (the system time and every key's last-write time) counts ticks: a     \
+     time reads as the number of ticks begun by then, one beginning now and \
+     one at each call of `tick_op` (0: at none). Two times within one tick  \
+     then read alike, as on Windows, whose clock moves in ticks of about    \
+     15.6 ms. */                                                              \
+  X(void, MURSeam_CoarseClock, (int tick_op))                                 \
   /* Calls of `op` since the last Arm or Reset. */                            \
   X(int, MURSeam_Calls, (int op))                                             \
   /* Handles that the platform's owners hold open right now. */               \

@@ -6,13 +6,16 @@
 // close. Each names the operation and, where the call acts on a name (the
 // path, key, value or entry it opens, creates, deletes or writes), that
 // name, so that a test can fail or hold back the call about one name rather
-// than the Nth call of its kind. In the shipped MUR.dll no hooks are
-// installed, and each of these is one pointer test. The test build,
-// MUR_seam.dll, links the platform's seam_controls.cpp, which installs hooks
-// at load and exports the controls. This layer is the lowest: it calls
-// nothing, so the text layer's Buffer can use it as the platform does.
+// than the Nth call of its kind. A time read from the registry's clock goes
+// through Clock(), for which a test can stand in a coarser clock. In the
+// shipped MUR.dll no hooks are installed, and each of these is one pointer
+// test. The test build, MUR_seam.dll, links the platform's seam_controls.cpp,
+// which installs hooks at load and exports the controls. This layer is the
+// lowest: it calls nothing, so the text layer's Buffer can use it as the
+// platform does.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 namespace mur::seam {
@@ -56,6 +59,7 @@ enum Op : int {
   kRegQueryKeyName,
   kRegQueryLinkTarget,
   kRegWatchValues,  // CreateWatchEvent, WatchValues
+  kRegWaitForClock,  // WaitForClock, a short wait for the clock to move on (an armed one is not made)
   // Every Buffer allocation (text/buffer.h).
   kAllocate = 50,
   kOpCount
@@ -68,6 +72,10 @@ struct Hooks {
   bool (*trip)(Op op, std::wstring_view subject, unsigned long* error);
   void (*opened)();
   void (*closed)();
+  // A time of the registry's clock (the system time, or a key's last write,
+  // in FILETIME units) as the test's stand-in for that clock reads it; null
+  // reads every time as it is.
+  std::uint64_t (*clock)(std::uint64_t time);
 };
 
 // Null unless the seam controls are linked in (seam.cpp holds it).
@@ -77,6 +85,13 @@ inline bool Tripped(Op op, std::wstring_view subject, unsigned long* error) {
   return g_hooks && g_hooks->trip(op, subject, error);
 }
 inline bool Tripped(Op op, unsigned long* error) { return Tripped(op, std::wstring_view(), error); }
+
+// A time read from the registry's clock, as the stand-in reads it when one is
+// installed.
+inline std::uint64_t Clock(std::uint64_t time) {
+  const Hooks* hooks = g_hooks;
+  return hooks && hooks->clock ? hooks->clock(time) : time;
+}
 
 // A call of `op` on `subject` that opens a handle: `call()` makes it, hands
 // the handle to its owner and returns 0, or returns an error code. With the

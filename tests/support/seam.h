@@ -34,6 +34,13 @@ struct Seam {
   static void Pause(seam::Op op, int nth, HANDLE reached, HANDLE release) {
     MUR_SEAM(MURSeam_Pause)(op, nth, reached, release);
   }
+  // As Pause, for the first call of `op` on `name` (or a path ending in it).
+  static void PauseNamed(seam::Op op, const wchar_t* name, HANDLE reached, HANDLE release) {
+    MUR_SEAM(MURSeam_PauseNamed)(op, name, reached, release);
+  }
+  // Until the next Reset, the registry's clock as the library reads it moves
+  // in ticks: one now, and one at each call of `tick_op`.
+  static void CoarseClock(seam::Op tick_op) { MUR_SEAM(MURSeam_CoarseClock)(tick_op); }
   // Disarms, ends every delay and pause, and resets the call counters.
   static void Reset() { MUR_SEAM(MURSeam_Reset)(); }
   static int Calls(seam::Op op) { return MUR_SEAM(MURSeam_Calls)(op); }
