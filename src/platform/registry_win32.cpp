@@ -4,15 +4,12 @@
 #include <cwchar>
 #include <string_view>
 
+#include "platform/grow.h"
 #include "platform/ntdll.h"
 #include "seam/seam.h"
 
 namespace mur::platform {
 namespace {
-
-// How often a query grows its buffer before it gives up with
-// ERROR_MORE_DATA: far more than any item that the registry holds needs.
-constexpr int kMaxGrowths = 16;
 
 REGSAM Mask(KeyAccess access) {
   switch (access) {
@@ -62,7 +59,7 @@ DWORD Open(HKEY parent, const wchar_t* path, DWORD options, KeyAccess access, Un
 DWORD QueryObjectName(HKEY key, text::Wide* name) {
   text::Buffer<ULONG_PTR> info;
   ULONG size = 1024;
-  for (int growths = 0;; ++growths) {
+  return WhileItGrows([&]() -> DWORD {
     if (!info.Resize(size / sizeof(ULONG_PTR) + 1)) return ERROR_NOT_ENOUGH_MEMORY;
     const ULONG capacity = static_cast<ULONG>(info.size() * sizeof(ULONG_PTR));
     ULONG needed = 0;
@@ -78,13 +75,12 @@ DWORD QueryObjectName(HKEY key, text::Wide* name) {
       return name->Assign(counted->Buffer, counted->Length / sizeof(wchar_t)) ? ERROR_SUCCESS
                                                                               : ERROR_NOT_ENOUGH_MEMORY;
     }
-    if ((status == nt::kBufferOverflow || status == nt::kBufferTooSmall || status == nt::kInfoLengthMismatch) &&
-        growths < kMaxGrowths) {
+    if (status == nt::kBufferOverflow || status == nt::kBufferTooSmall || status == nt::kInfoLengthMismatch) {
       size = needed > capacity ? needed : capacity * 2;
-      continue;
+      return kGrownForAnotherTry;
     }
     return nt::ToWin32(status);
-  }
+  });
 }
 
 // Whether `name` is a key's full name: it starts at \REGISTRY\.
@@ -166,7 +162,7 @@ DWORD QueryKeyName(HKEY key, text::Wide* name) {
   name->Clear();
   text::Buffer<ULONG> info;
   ULONG size = 512;
-  for (int growths = 0;; ++growths) {
+  return WhileItGrows([&]() -> DWORD {
     if (!info.Resize(size / sizeof(ULONG) + 1)) return ERROR_NOT_ENOUGH_MEMORY;
     const ULONG capacity = static_cast<ULONG>(info.size() * sizeof(ULONG));
     ULONG needed = 0;
@@ -181,15 +177,15 @@ DWORD QueryKeyName(HKEY key, text::Wide* name) {
         if (!IsFullKeyName(full)) return QueryObjectName(key, name);
         return name->Assign(full) ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
       }
-      if ((status == nt::kBufferOverflow || status == nt::kBufferTooSmall) && growths < kMaxGrowths) {
+      if (status == nt::kBufferOverflow || status == nt::kBufferTooSmall) {
         size = needed > capacity ? needed : capacity * 2;
-        continue;
+        return kGrownForAnotherTry;
       }
       error = nt::ToWin32(status);
     }
     if (error == ERROR_INVALID_PARAMETER) return QueryObjectName(key, name);
     return error;
-  }
+  });
 }
 
 DWORD QueryLinkTarget(HKEY key, text::Wide* target) {
@@ -198,14 +194,14 @@ DWORD QueryLinkTarget(HKEY key, text::Wide* target) {
   if (seam::Tripped(seam::kRegQueryLinkTarget, &armed)) return armed;
   text::Buffer<BYTE> data;
   DWORD size = 512;
-  for (int growths = 0;; ++growths) {
+  return WhileItGrows([&]() -> DWORD {
     if (!data.Resize(size)) return ERROR_NOT_ENOUGH_MEMORY;
     DWORD type = 0;
     size = static_cast<DWORD>(data.size());
     const LONG result = ::RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, data.data(), &size);
-    if (result == ERROR_MORE_DATA && growths < kMaxGrowths) {
+    if (result == ERROR_MORE_DATA) {
       if (size <= data.size()) size = static_cast<DWORD>(data.size() * 2);
-      continue;
+      return kGrownForAnotherTry;
     }
     if (result != ERROR_SUCCESS) return static_cast<DWORD>(result);
     if (type != REG_LINK) return ERROR_FILE_NOT_FOUND;
@@ -217,7 +213,7 @@ DWORD QueryLinkTarget(HKEY key, text::Wide* target) {
     while (units > 0 && (*target)[units - 1] == L'\0') --units;
     target->Truncate(units);
     return ERROR_SUCCESS;
-  }
+  });
 }
 
 DWORD OpenKeyByFullName(std::wstring_view name, KeyAccess access, UniqueKey* key) {
@@ -225,8 +221,7 @@ DWORD OpenKeyByFullName(std::wstring_view name, KeyAccess access, UniqueKey* key
   if (name.empty() || name.size() > kMaxPathUnits) return ERROR_FILE_NOT_FOUND;
   return seam::Open(seam::kRegOpenKey, name, [&]() -> DWORD {
     UNICODE_STRING counted;
-    counted.Buffer = const_cast<wchar_t*>(name.data());
-    counted.Length = counted.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    nt::CountedString(name, &counted);  // fits: the length was checked above
     OBJECT_ATTRIBUTES attributes;
     InitializeObjectAttributes(&attributes, &counted, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
     HANDLE h = nullptr;
@@ -308,7 +303,7 @@ DWORD EnumValue(HKEY key, DWORD index, EnumBuffers* buffers, ValueRef* value) {
   // Never hand the registry an empty buffer, whether or not PrepareEnum ran.
   if (buffers->value_name.size() < 2 && !buffers->value_name.Resize(256)) return ERROR_NOT_ENOUGH_MEMORY;
   if (buffers->data.empty() && !buffers->data.Resize(256)) return ERROR_NOT_ENOUGH_MEMORY;
-  for (int growths = 0;; ++growths) {
+  return WhileItGrows([&]() -> DWORD {
     unsigned long armed = 0;
     if (seam::Tripped(seam::kRegEnumValue, &armed)) return armed;
     DWORD name_size = static_cast<DWORD>(buffers->value_name.size());
@@ -316,14 +311,13 @@ DWORD EnumValue(HKEY key, DWORD index, EnumBuffers* buffers, ValueRef* value) {
     DWORD type = 0;
     const LONG result = ::RegEnumValueW(key, index, buffers->value_name.data(), &name_size, nullptr, &type,
                                         buffers->data.data(), &data_size);
-    if (result == ERROR_MORE_DATA && growths < kMaxGrowths) {
+    if (result == ERROR_MORE_DATA) {
       // An item grew since the buffers were sized. The data's size comes
       // back; when the data fits, the name is what is short.
       const bool grown = data_size > buffers->data.size()
                              ? buffers->data.Resize(data_size)
                              : buffers->value_name.Resize(buffers->value_name.size() * 2 + 256);
-      if (!grown) return ERROR_NOT_ENOUGH_MEMORY;
-      continue;
+      return grown ? kGrownForAnotherTry : ERROR_NOT_ENOUGH_MEMORY;
     }
     if (result != ERROR_SUCCESS) return static_cast<DWORD>(result);
     if (name_size >= buffers->value_name.size() || data_size > buffers->data.size()) return ERROR_INVALID_DATA;
@@ -334,7 +328,7 @@ DWORD EnumValue(HKEY key, DWORD index, EnumBuffers* buffers, ValueRef* value) {
     value->data = buffers->data.data();
     value->size = data_size;
     return ERROR_SUCCESS;
-  }
+  });
 }
 
 // Through the native call, which stores the bytes as given: RegSetValueEx
@@ -343,12 +337,8 @@ DWORD EnumValue(HKEY key, DWORD index, EnumBuffers* buffers, ValueRef* value) {
 DWORD SetValue(HKEY key, const ValueRef& value) {
   unsigned long armed = 0;
   if (seam::Tripped(seam::kRegSetValue, std::wstring_view(value.name, value.name_length), &armed)) return armed;
-  const std::size_t length = value.name_length;
-  if (length > 0xFFFE / sizeof(wchar_t)) return ERROR_INVALID_PARAMETER;
   UNICODE_STRING name;
-  name.Length = static_cast<USHORT>(length * sizeof(wchar_t));
-  name.MaximumLength = name.Length;
-  name.Buffer = const_cast<wchar_t*>(value.name);
+  if (!nt::CountedString(std::wstring_view(value.name, value.name_length), &name)) return ERROR_INVALID_PARAMETER;
   const NTSTATUS status =
       ::NtSetValueKey(key, &name, 0, value.type, const_cast<BYTE*>(value.data), value.size);
   return nt::ToWin32(status);
@@ -357,16 +347,15 @@ DWORD SetValue(HKEY key, const ValueRef& value) {
 DWORD EnumKey(HKEY key, DWORD index, EnumBuffers* buffers, const wchar_t** name) {
   // A key name has at most 255 characters.
   if (buffers->subkey_name.size() < 2 && !buffers->subkey_name.Resize(256)) return ERROR_NOT_ENOUGH_MEMORY;
-  for (int growths = 0;; ++growths) {
+  return WhileItGrows([&]() -> DWORD {
     unsigned long armed = 0;
     if (seam::Tripped(seam::kRegEnumKey, &armed)) return armed;
     DWORD size = static_cast<DWORD>(buffers->subkey_name.size());
     const LONG result =
         ::RegEnumKeyExW(key, index, buffers->subkey_name.data(), &size, nullptr, nullptr, nullptr, nullptr);
-    if (result == ERROR_MORE_DATA && growths < kMaxGrowths) {
-      if (!buffers->subkey_name.Resize(buffers->subkey_name.size() * 2 + 256)) return ERROR_NOT_ENOUGH_MEMORY;
-      continue;
-    }
+    if (result == ERROR_MORE_DATA)
+      return buffers->subkey_name.Resize(buffers->subkey_name.size() * 2 + 256) ? kGrownForAnotherTry
+                                                                              : ERROR_NOT_ENOUGH_MEMORY;
     if (result != ERROR_SUCCESS) return static_cast<DWORD>(result);
     if (size >= buffers->subkey_name.size()) return ERROR_INVALID_DATA;
     // A name is handed on zero-terminated: one holding a zero of its own
@@ -375,7 +364,7 @@ DWORD EnumKey(HKEY key, DWORD index, EnumBuffers* buffers, const wchar_t** name)
     buffers->subkey_name[size] = L'\0';
     *name = buffers->subkey_name.data();
     return ERROR_SUCCESS;
-  }
+  });
 }
 
 DWORD CreateWatchEvent(UniqueHandle* event) {
