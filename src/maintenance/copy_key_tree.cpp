@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "maintenance/key_paths.h"
+#include "platform/owners.h"
 #include "platform/registry.h"
 #include "text/buffer.h"
 
@@ -39,32 +40,24 @@ constexpr int kMaxClockWaits = 64;
 // through the handle it was created with until the copy ends.
 class CreatedKeys {
  public:
-  CreatedKeys() = default;
-  CreatedKeys(const CreatedKeys&) = delete;
-  CreatedKeys& operator=(const CreatedKeys&) = delete;
-  ~CreatedKeys() { CloseAll(); }
-
   // Takes over `key`, which this call has just created. When no room can be
   // made to hold it, deletes it at once and returns ERROR_NOT_ENOUGH_MEMORY.
   DWORD Add(UniqueKey* key) {
-    if (!keys_.Append(key->get())) {
+    if (!keys_.Reserve(keys_.size() + 1)) {
       platform::DeleteKey(key->get());
       key->reset();
       return ERROR_NOT_ENOUGH_MEMORY;
     }
-    key->release();
-    return kSuccess;
+    return keys_.Push(std::move(*key)) ? kSuccess : ERROR_NOT_ENOUGH_MEMORY;
   }
-  HKEY last() const { return keys_[keys_.size() - 1]; }
+  HKEY last() const { return keys_.back(); }
 
   // Deletes the key created last, which has no subkeys yet, and lets it go
   // (one that someone else deleted first is gone all the same).
   DWORD DeleteLast() {
-    const HKEY key = last();
-    const DWORD result = platform::DeleteKey(key);
+    const DWORD result = platform::DeleteKey(last());
     if (result != kSuccess && result != ERROR_KEY_DELETED) return result;
-    keys_.Truncate(keys_.size() - 1);
-    platform::KeyTraits::Close(key);
+    keys_.Pop();
     return kSuccess;
   }
 
@@ -75,13 +68,10 @@ class CreatedKeys {
     for (std::size_t i = keys_.size(); i-- > 0;) platform::DeleteKey(keys_[i]);
     CloseAll();
   }
-  void CloseAll() {
-    for (HKEY key : keys_) platform::KeyTraits::Close(key);
-    keys_.Clear();
-  }
+  void CloseAll() { keys_.Truncate(0); }
 
  private:
-  text::Buffer<HKEY> keys_;
+  platform::Owners<platform::KeyTraits> keys_;
 };
 
 // What a move's copy read of each source key, for its deletion to tell what
@@ -146,47 +136,52 @@ class CopiedTree {
   text::Wide names_;
 };
 
-// One key of the source being copied and its counterpart in the destination;
-// each handle owned by the stack or held elsewhere (the roots, and created
-// keys, which CreatedKeys holds). Its subkeys' names, as read, lie in the
-// names shared by the stack, from names_at to names_end.
+// One key of the source being copied and its counterpart in the destination.
+// Its subkeys' names, as read, lie in the names shared by the stack, from
+// names_at to names_end.
 struct CopyFrame {
   HKEY source;
   HKEY destination;
   std::size_t names_at;
   std::size_t next_name;
   std::size_t names_end;
-  std::size_t copied;  // its entry in the CopiedTree, for a move
-  bool owns_source;
-  bool owns_destination;
+  std::size_t copied;      // its entry in the CopiedTree, for a move
   bool fresh_destination;  // created by this call: it had no subkeys
+  std::size_t owned_at;    // the stack's owned handles before this frame's
 };
 
 // The path of keys from the copy's root down to the one being copied: an
-// explicit stack, so the depth of a tree never reaches the host's stack.
+// explicit stack, so the depth of a tree never reaches the host's stack. It
+// owns the handles given to it with a frame (a source key it opened, a
+// destination key that existed); the others are held elsewhere (the roots,
+// and created keys, which CreatedKeys holds).
 class CopyStack {
  public:
-  CopyStack() = default;
-  CopyStack(const CopyStack&) = delete;
-  CopyStack& operator=(const CopyStack&) = delete;
-  ~CopyStack() {
-    while (!empty()) Pop();
-  }
-
   bool empty() const { return frames_.empty(); }
   std::size_t size() const { return frames_.size(); }
   CopyFrame& top() { return frames_[frames_.size() - 1]; }
-  // False when memory runs out; the handles then stay with the caller.
-  [[nodiscard]] bool Push(const CopyFrame& frame) { return frames_.Append(frame); }
+  // Takes `frame` on top, and over the handles of the owners given; false
+  // when memory runs out (those handles are then closed).
+  [[nodiscard]] bool Push(CopyFrame frame, UniqueKey* owned_source = nullptr,
+                          UniqueKey* owned_destination = nullptr) {
+    frame.owned_at = owned_.size();
+    if (!frames_.Append(frame)) return false;
+    for (UniqueKey* owner : {owned_source, owned_destination}) {
+      if (owner && *owner && !owned_.Push(std::move(*owner))) {
+        Pop();
+        return false;
+      }
+    }
+    return true;
+  }
   void Pop() {
-    const CopyFrame frame = top();
+    owned_.Truncate(top().owned_at);
     frames_.Truncate(frames_.size() - 1);
-    if (frame.owns_source) platform::KeyTraits::Close(frame.source);
-    if (frame.owns_destination) platform::KeyTraits::Close(frame.destination);
   }
 
  private:
   text::Buffer<CopyFrame> frames_;
+  platform::Owners<platform::KeyTraits> owned_;
 };
 
 // One key of a move's deletion: its handle, its entry in the CopiedTree, the
@@ -205,14 +200,6 @@ struct DeletionFrame {
 // Closes what is left.
 class DeletionStack {
  public:
-  DeletionStack() = default;
-  DeletionStack(const DeletionStack&) = delete;
-  DeletionStack& operator=(const DeletionStack&) = delete;
-  ~DeletionStack() {
-    while (!empty()) Pop();
-    for (HANDLE event : events_) platform::HandleTraits::Close(event);
-  }
-
   bool empty() const { return frames_.empty(); }
   DeletionFrame& top() { return frames_[frames_.size() - 1]; }
   // Whether the top of the whole deletion stays.
@@ -226,22 +213,20 @@ class DeletionStack {
       platform::UniqueHandle event;
       const DWORD made = platform::CreateWatchEvent(&event);
       if (made != kSuccess) return made;
-      if (!events_.Append(event.get())) return ERROR_NOT_ENOUGH_MEMORY;
-      event.release();
+      if (!events_.Push(std::move(event))) return ERROR_NOT_ENOUGH_MEMORY;
     }
     *watch = events_[level];
     return platform::WatchValues(key, *watch);
   }
   // Takes over `key`; when memory runs out, leaves it with the caller.
   DWORD Push(UniqueKey* key, std::size_t copied, HANDLE watch, bool stays) {
-    if (!frames_.Append({key->get(), copied, copied + 1, watch, stays})) return ERROR_NOT_ENOUGH_MEMORY;
-    key->release();
-    return kSuccess;
+    if (!keys_.Reserve(keys_.size() + 1) || !frames_.Append({key->get(), copied, copied + 1, watch, stays}))
+      return ERROR_NOT_ENOUGH_MEMORY;
+    return keys_.Push(std::move(*key)) ? kSuccess : ERROR_NOT_ENOUGH_MEMORY;
   }
   void Pop() {
-    const HKEY key = top().key;
     frames_.Truncate(frames_.size() - 1);
-    platform::KeyTraits::Close(key);
+    keys_.Pop();
   }
   // The key on top stays (the top of the deletion when none is on it).
   void MarkStays() {
@@ -254,7 +239,8 @@ class DeletionStack {
 
  private:
   text::Buffer<DeletionFrame> frames_;
-  text::Buffer<HANDLE> events_;
+  platform::Owners<platform::KeyTraits> keys_;       // one for each frame
+  platform::Owners<platform::HandleTraits> events_;  // one for each level reached
   bool top_stays_ = false;
 };
 
@@ -415,7 +401,7 @@ DWORD CopyTree(HKEY source, HKEY destination, bool destination_created, CreatedK
   if (result != kSuccess) return result;
   if (copied) (*copied)[0].state = state;
   CopyStack stack;
-  if (!stack.Push({source, destination, 0, 0, names.size(), 0, false, false, destination_created}))
+  if (!stack.Push({source, destination, 0, 0, names.size(), 0, destination_created, 0}))
     return ERROR_NOT_ENOUGH_MEMORY;
   while (!stack.empty()) {
     CopyFrame& frame = stack.top();
@@ -462,11 +448,9 @@ DWORD CopyTree(HKEY source, HKEY destination, bool destination_created, CreatedK
     if (result != kSuccess) return result;  // the destination key deleted by someone else included
     if (copied) (*copied)[entry].state = state;
     if (names.size() == names_at) continue;  // no subkeys: done with it here
-    if (!stack.Push({child_source.get(), destination_child, names_at, names_at, names.size(), entry, true,
-                     !was_created, was_created}))
+    if (!stack.Push({child_source.get(), destination_child, names_at, names_at, names.size(), entry, was_created, 0},
+                    &child_source, was_created ? nullptr : &child_destination))
       return ERROR_NOT_ENOUGH_MEMORY;
-    child_source.release();
-    if (!was_created) child_destination.release();
   }
   return kSuccess;
 }

@@ -28,6 +28,8 @@ class Owners {
   Pointer operator[](std::size_t i) const { return items_[i]; }
   Pointer back() const { return items_[items_.size() - 1]; }
 
+  // Room for `n` handles in all, so that as many pushes cannot fail.
+  [[nodiscard]] bool Reserve(std::size_t n) { return items_.Reserve(n); }
   // Takes `owner` over at the end; false, with `owner` closed, when memory
   // runs out.
   bool Push(Owner owner) {
