@@ -72,7 +72,7 @@ int RemoveTree(const char* directory, const Observer* observer, DWORD* code) {
 int CopyKeyTree(HKEY root, const char* source, const char* destination, int move_flag, const Observer* observer,
                 DWORD* code) {
   const int result = WithWidePaths(source, destination, code, [&](const wchar_t* from, const wchar_t* to) {
-    *code = maintenance::CopyRegistryTree(root, from, to, move_flag);
+    *code = maintenance::CopyRegistryTree(root, from, to, move_flag, observer);
     return static_cast<int>(*code);
   });
   return Told(observer, result, *code);

@@ -7,6 +7,7 @@
 #include "maintenance/key_paths.h"
 #include "platform/owners.h"
 #include "platform/registry.h"
+#include "report/observer.h"
 #include "text/buffer.h"
 
 namespace mur::maintenance {
@@ -40,6 +41,8 @@ constexpr int kMaxClockWaits = 64;
 // through the handle it was created with until the copy ends.
 class CreatedKeys {
  public:
+  explicit CreatedKeys(const report::Observer* observer) : observer_(observer) {}
+
   // Takes over `key`, which this call has just created. When no room can be
   // made to hold it, deletes it at once and returns ERROR_NOT_ENOUGH_MEMORY.
   DWORD Add(UniqueKey* key) {
@@ -48,6 +51,7 @@ class CreatedKeys {
       key->reset();
       return ERROR_NOT_ENOUGH_MEMORY;
     }
+    Tell(report::Event::kKeyCreated, key->get());
     return keys_.Push(std::move(*key)) ? kSuccess : ERROR_NOT_ENOUGH_MEMORY;
   }
   HKEY last() const { return keys_.back(); }
@@ -65,12 +69,24 @@ class CreatedKeys {
   // their parents), then closes them. Best effort: the failure being undone
   // is what the caller reports.
   void Undo() {
-    for (std::size_t i = keys_.size(); i-- > 0;) platform::DeleteKey(keys_[i]);
+    for (std::size_t i = keys_.size(); i-- > 0;) {
+      Tell(report::Event::kKeyUndone, keys_[i]);
+      platform::DeleteKey(keys_[i]);
+    }
     CloseAll();
   }
   void CloseAll() { keys_.Truncate(0); }
 
  private:
+  // Tells the observer about `key` by its full name, asked only for it.
+  void Tell(report::Event event, HKEY key) const {
+    if (!observer_) return;
+    text::Wide name;
+    platform::QueryKeyName(key, &name);
+    report::Tell(observer_, {event, name.view()});
+  }
+
+  const report::Observer* observer_;
   platform::Owners<platform::KeyTraits> keys_;
 };
 
@@ -392,13 +408,18 @@ bool SourceGone(HKEY source) {
 // error; a source deeper than the registry can hold (a link that leads back
 // into it) gives ERROR_CANT_RESOLVE_FILENAME.
 DWORD CopyTree(HKEY source, HKEY destination, bool destination_created, CreatedKeys* created,
-               SourceGuard* guard, CopiedTree* copied) {
+               SourceGuard* guard, CopiedTree* copied, const report::Observer* observer) {
+  // A step that failed on the key `name` (below the key being copied), told.
+  auto failed = [observer](const wchar_t* name, std::string_view step, DWORD error) {
+    report::Tell(observer, {report::Event::kItemFailed, name, 0, 0, error, step});
+    return error;
+  };
   EnumBuffers buffers;
   text::Wide names;
   platform::KeyState state;
   if (copied && !copied->Add(L"")) return ERROR_NOT_ENOUGH_MEMORY;
   DWORD result = ReadKey(source, destination, &buffers, &names, &state);
-  if (result != kSuccess) return result;
+  if (result != kSuccess) return failed(L"", "copy the source key's values", result);
   if (copied) (*copied)[0].state = state;
   CopyStack stack;
   if (!stack.Push({source, destination, 0, 0, names.size(), 0, destination_created, 0}))
@@ -418,18 +439,18 @@ DWORD CopyTree(HKEY source, HKEY destination, bool destination_created, CreatedK
     UniqueKey child_source, child_destination;
     bool gone = false;
     result = OpenSourceChild(frame.source, name, &child_source, &gone);
-    if (result != kSuccess) return result;
+    if (result != kSuccess) return failed(name, "open the source key", result);
     if (gone) continue;
     bool was_created = false;
     result = OpenOrCreate(frame.destination, name, frame.fresh_destination, &child_destination, &was_created);
-    if (result != kSuccess) return result;
+    if (result != kSuccess) return failed(name, "create or open the destination key", result);
     const HKEY destination_child = child_destination.get();
     if (was_created) {
       result = created->Add(&child_destination);
       if (result != kSuccess) return result;
     }
     result = guard->Check(destination_child);
-    if (result != kSuccess) return result;
+    if (result != kSuccess) return failed(name, "write into the source through a link", result);
     const std::size_t entry = copied ? copied->size() : 0;
     if (copied && !copied->Add(name)) return ERROR_NOT_ENOUGH_MEMORY;
     const std::size_t names_at = names.size();
@@ -445,7 +466,7 @@ DWORD CopyTree(HKEY source, HKEY destination, bool destination_created, CreatedK
       }
       continue;
     }
-    if (result != kSuccess) return result;  // the destination key deleted by someone else included
+    if (result != kSuccess) return failed(name, "copy its values", result);  // the destination key deleted meanwhile included
     if (copied) (*copied)[entry].state = state;
     if (names.size() == names_at) continue;  // no subkeys: done with it here
     if (!stack.Push({child_source.get(), destination_child, names_at, names_at, names.size(), entry, was_created, 0},
@@ -502,6 +523,12 @@ DWORD OpenLongestLeadingPart(std::wstring_view path, Open open, std::wstring_vie
 struct Deletion {
   CopiedTree* copied;
   std::wstring_view top_name;
+  const report::Observer* observer;
+
+  // Tells that the key, entry `entry`, stays in the source, and why.
+  void Stays(std::size_t entry, std::string_view why) const {
+    report::Tell(observer, {report::Event::kKeyKeptInSource, copied->name(entry), 0, 0, 0, why});
+  }
 };
 
 // For a link whose target, the full name `target`, leads to no key: whether
@@ -575,6 +602,7 @@ DWORD DeleteOne(HKEY key, std::size_t entry, bool link, const Deletion& deletion
   }
   if (result != ERROR_KEY_DELETED && !ChangedSince(key, link ? nullptr : &(*deletion.copied)[entry].state))
     return result;
+  deletion.Stays(entry, result == ERROR_KEY_DELETED ? "someone else deleted it" : "it changed before its deletion");
   stack->MarkStays();
   return kSuccess;
 }
@@ -603,6 +631,7 @@ DWORD Visit(DeletionStack* stack, UniqueKey* key, std::size_t entry, const Delet
   text::Wide target;
   if (result == kSuccess) result = platform::QueryLinkTarget(key->get(), &target);
   if (result == ERROR_FILE_NOT_FOUND) {  // no link: it changed
+    deletion.Stays(entry, "it changed since it was copied");
     if (below) return stack->Push(key, entry, watch, true);
     stack->MarkStays();
     return kSuccess;
@@ -615,6 +644,7 @@ DWORD Visit(DeletionStack* stack, UniqueKey* key, std::size_t entry, const Delet
   }
   if (result != kSuccess) return result;
   if (!same) {
+    deletion.Stays(entry, "a link whose target is not as it was copied");
     stack->MarkStays();
     return kSuccess;
   }
@@ -646,6 +676,7 @@ DWORD Leave(DeletionStack* stack, const Deletion& deletion) {
       return result;
     }
   }
+  if (stays && !frame.stays) deletion.Stays(frame.copied, "it changed, or gained a subkey, while the keys below it went");
   stack->Pop();
   if (stays) stack->MarkStays();
   return kSuccess;
@@ -672,6 +703,7 @@ DWORD DeleteCopied(UniqueKey* top, const Deletion& deletion) {
     UniqueKey child;
     result = platform::OpenKeyNoFollow(frame.key, copied.name(entry), KeyAccess::kReadDelete, &child);
     if (result == ERROR_FILE_NOT_FOUND || result == ERROR_KEY_DELETED) {  // gone since it was copied, or its parent
+      deletion.Stays(frame.copied, "a key below it went since it was copied");
       frame.stays = true;
       result = kSuccess;
       continue;
@@ -789,7 +821,8 @@ DWORD MatchSourceEnd(HKEY unfollowed, std::wstring_view followed_name, bool* sam
 
 }  // namespace
 
-DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destination, int move_flag) {
+DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destination, int move_flag,
+                       const report::Observer* observer) {
   const std::wstring_view source_path = source ? source : L"";
   const std::wstring_view destination_path = destination ? destination : L"";
   // An empty source names the root, which holds every destination. Any
@@ -837,6 +870,8 @@ DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destinat
   result = platform::QueryKeyName(target.key.get(), &destination_name);
   if (result != kSuccess) return result;
   if (!AppendComponents(target.missing, &destination_name)) return ERROR_NOT_ENOUGH_MEMORY;
+  report::Tell(observer, {report::Event::kKeyResolved, source_name.view(), 0, 0, 0, "source"});
+  report::Tell(observer, {report::Event::kKeyResolved, destination_name.view(), 0, 0, 0, "destination"});
   result = CheckOverlap(copy_source, source_name.view(), destination_name.view());
   if (result != kSuccess) return result;
 
@@ -848,14 +883,14 @@ DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destinat
   if (result != kSuccess) return result;
   CopiedTree copied;  // what a move reads, for its deletion
   {
-    CreatedKeys created;
+    CreatedKeys created(observer);
     SourceGuard guard(source_name.view());
     HKEY destination_key = nullptr;
     bool destination_created = false;
     result = CreateMissing(&writable, target.missing, &created, &guard, &destination_key, &destination_created);
     if (result == kSuccess)
       result = CopyTree(copy_source, destination_key, destination_created, &created, &guard,
-                        deletion_key ? &copied : nullptr);
+                        deletion_key ? &copied : nullptr, observer);
     if (result != kSuccess) {
       created.Undo();
       return result;
@@ -865,7 +900,7 @@ DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destinat
   source_key.reset();
   if (!move) return kSuccess;
   if (deletion_denied != kSuccess) return deletion_denied;
-  return DeleteCopied(&deletion_key, Deletion{&copied, source_name.view()});
+  return DeleteCopied(&deletion_key, Deletion{&copied, source_name.view(), observer});
 }
 
 }  // namespace mur::maintenance

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "report/observer.h"
+
 namespace mur::maintenance {
 
 // The export's operation, on UTF-16 paths under `root` (only an empty path
@@ -75,6 +77,10 @@ namespace mur::maintenance {
 // Returns ERROR_SUCCESS or the first error (ERROR_NOT_ENOUGH_MEMORY when
 // memory runs out, undone like any other failure; ERROR_RETRY for a source
 // that changed, as above).
-DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destination, int move_flag);
+// An observer is told the full names the registry resolved for the source and
+// the destination, each key created, each step that failed with its code,
+// each key undone, and each key the move left in the source, and why.
+DWORD CopyRegistryTree(HKEY root, const wchar_t* source, const wchar_t* destination, int move_flag,
+                       const report::Observer* observer = nullptr);
 
 }  // namespace mur::maintenance

@@ -180,28 +180,50 @@ TEST(LastError, AFileHeldOpenStaysWithItsCode) {
   }
 }
 
-// The registry copy leaves its result as the last error.
+// The registry copy leaves its result as the last error, and explain, on a
+// key tree of its own made the same way, comes to the same.
 TEST(LastError, TheRegistryCopyLeavesItsResult) {
-  TestKey t;
-  SetRegString(t.root(), t.path("src"), "v", "1");
   struct Case {
     const char* why;
-    std::string source;
-    std::string destination;
+    const char* source;
+    const char* destination;
     int result;
   };
   const Case cases[] = {
-      {"copied", t.path("src"), t.path("dst"), 0},
-      {"into itself", t.path("src"), t.path("src\\inner"), ERROR_INVALID_PARAMETER},
-      {"no source", t.path("absent"), t.path("dst2"), ERROR_FILE_NOT_FOUND},
+      {"copied", "src", "dst", 0},
+      {"into itself", "src", "src\\inner", ERROR_INVALID_PARAMETER},
+      {"no source", "absent", "dst", ERROR_FILE_NOT_FOUND},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
-    ::SetLastError(kPoison);
-    const int result = MUR_CALL(Mur(), MUR_CopyRegistarInfo)(t.root(), c.source.c_str(), c.destination.c_str(), 0);
-    const DWORD code = ::GetLastError();
-    EXPECT_EQ(c.result, result);
-    EXPECT_EQ(static_cast<DWORD>(c.result), code);
+    for (const bool explained : {false, true}) {
+      TestKey t;
+      SetRegString(t.root(), t.path("src"), "v", "1");
+      const std::string source = t.path(c.source), destination = t.path(c.destination);
+      int result = 0;
+      DWORD code = kPoison;
+      std::string out;
+      if (explained) {
+        const RunResult r = murtest::Run(Quote(BinDir() + "\\murhost.exe") + " explain MUR_CopyRegistarInfo HKCU " +
+                                         Quote(source) + " " + Quote(destination) + " 1");
+        out = r.out;
+        unsigned long got = kPoison;
+        const std::size_t at = out.rfind("result ");
+        ASSERT_NE(std::string::npos, at) << out;
+        ASSERT_EQ(2, std::sscanf(out.c_str() + at, "result %d, last error %lu", &result, &got)) << out;
+        code = static_cast<DWORD>(got);
+      } else {
+        ::SetLastError(kPoison);
+        result = MUR_CALL(Mur(), MUR_CopyRegistarInfo)(t.root(), source.c_str(), destination.c_str(), 1);
+        code = ::GetLastError();
+      }
+      EXPECT_EQ(c.result, result) << out;
+      EXPECT_EQ(static_cast<DWORD>(c.result), code) << out;
+      if (explained && c.result == 0) {
+        EXPECT_NE(std::string::npos, out.find("created ")) << out;
+        EXPECT_NE(std::string::npos, out.find("source is \\REGISTRY\\")) << out;
+      }
+    }
   }
 }
 
