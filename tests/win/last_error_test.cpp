@@ -60,7 +60,7 @@ std::function<void(const std::string&)> Tree(std::vector<std::string> files) {
 }
 std::function<void(const std::string&)> Hidden(const char* file) {
   return [file](const std::string& dir) {
-    Tree({"a.txt", file})(dir);
+    ASSERT_NO_FATAL_FAILURE(Tree({"a.txt", file})(dir));
     ASSERT_TRUE(::SetFileAttributesA((dir + "\\t\\" + file).c_str(), FILE_ATTRIBUTE_HIDDEN));
   };
 }

@@ -1208,7 +1208,7 @@ TEST_F(RegistryCopyRace, ChangesMadeMeanwhileLoseNothing) {
       Seam::Reset();
       TestKey t;
       const HKEY r = t.root();
-      FillChangingSource(t);
+      ASSERT_NO_FATAL_FAILURE(FillChangingSource(t));
       const std::wstring source = t.wpath(L"S");
       const std::string src = t.path("S"), dst = t.path("D");
       const RegSnapshot before = Snapshot(r, source);

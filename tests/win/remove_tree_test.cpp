@@ -291,7 +291,7 @@ class RemoveTreeTop : public ::testing::TestWithParam<TopCase> {};
 TEST_P(RemoveTreeTop, RemovesTheDirectoryNamedAndNoNeighbour) {
   const TopCase& c = GetParam();
   if (c.code_page != 0) {
-    ExpectConversions({{c.code_page, c.named, c.name}});
+    ASSERT_NO_FATAL_FAILURE(ExpectConversions({{c.code_page, c.named, c.name}}));
     if (c.code_page != ::GetACP()) GTEST_SKIP() << "a row for code page " << c.code_page;
   }
   ScratchDir scratch(false);
@@ -548,7 +548,7 @@ class RemoveTreeNames : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(RemoveTreeNames, TrueNamesOnly) {
   const NameCase& c = GetParam();
-  ExpectConversions(c.conversions);
+  ASSERT_NO_FATAL_FAILURE(ExpectConversions(c.conversions));
   ScratchDir scratch(false);
   // scratch\t\App\sub holds the names; scratch\t\victim.txt and
   // scratch\victim.txt are what a best-fit name with ".." would reach.
