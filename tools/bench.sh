@@ -1,12 +1,21 @@
 #!/bin/sh
 # make bench: every speed and memory figure, each next to a reference
-# measured in the same run, as a ratio.
+# measured in the same run, as a ratio. A figure over its limit (or a
+# benchmark that fails) is said at once, the others still run, and the run
+# then fails, listing them.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 export LANG=ja_JP.UTF-8
 
+over=""
+check() {  # check WHAT COMMAND...: runs a benchmark; its failure is remembered
+  what=$1; shift
+  "$@" || over="$over
+  $what"
+}
+
 echo "== Native key search (build/bench)"
-"$top/build/bench/search_bench"
+check "key search" "$top/build/bench/search_bench"
 
 # Windows programs write text in the system code page (932 here): shown
 # converted to UTF-8.
@@ -26,11 +35,11 @@ rm -rf "$prefix/drive_c/murbench"
 mkdir -p "$prefix/drive_c/murbench"
 
 echo "== Probe under Wine (build/win64)"
-win "$build" "$build/bin/probe_bench.exe" time 'C:\murbench'
-win "$build" "$build/bin/probe_bench.exe" memory 'C:\murbench'
+check "probe time (64-bit)" win "$build" "$build/bin/probe_bench.exe" time 'C:\murbench'
+check "probe memory (64-bit)" win "$build" "$build/bin/probe_bench.exe" memory 'C:\murbench'
 
 echo "== Tree removal under Wine (build/win64)"
-win "$build" "$build/bin/removal_bench.exe" 'C:\murbench'
+check "tree removal" win "$build" "$build/bin/removal_bench.exe" 'C:\murbench'
 # rm -rf on a tree of the same shape, natively, for scale.
 tree=$(mktemp -d)
 rm_ms=$(for run in 1 2 3; do
@@ -72,8 +81,8 @@ else
   echo "    server round trips per file: not counted (strace is not installed)"
 fi
 echo "== Registry copy and move under Wine (build/win64)"
-win "$build" "$build/bin/registry_bench.exe"
-win "$build" "$build/bin/registry_bench.exe" handles
+check "registry copy and move" win "$build" "$build/bin/registry_bench.exe"
+check "registry handles" win "$build" "$build/bin/registry_bench.exe" handles
 
 # The shipped 32-bit DLL's probe, under the 32-bit Wine, where this machine
 # runs 32-bit x86 code; elsewhere the 64-bit figures above stand for it.
@@ -85,8 +94,13 @@ elif [ -x "$build32/bin/probe_bench.exe" ]; then
   sh "$top/tools/wine-up" win32 "$prefix32"
   mkdir -p "$prefix32/drive_c/murbench"
   echo "== Probe under 32-bit Wine (build/win32)"
-  win "$build32" "$build32/bin/probe_bench.exe" time 'C:\murbench'
-  win "$build32" "$build32/bin/probe_bench.exe" memory 'C:\murbench'
+  check "probe time (32-bit)" win "$build32" "$build32/bin/probe_bench.exe" time 'C:\murbench'
+  check "probe memory (32-bit)" win "$build32" "$build32/bin/probe_bench.exe" memory 'C:\murbench'
   rm -rf "$prefix32/drive_c/murbench"
   sh "$top/tools/wine-down" win32 "$prefix32"
+fi
+
+if [ -n "$over" ]; then
+  echo "== Over a limit, or failed:$over"
+  exit 1
 fi
