@@ -89,7 +89,7 @@ mur_layer(platform
   USES text)
 mur_layer(store
   PORTABLE src/store/record_format.cpp src/store/text_format.cpp
-  WINDOWS src/store/record_files.cpp src/store/text_files.cpp
+  WINDOWS src/store/record_files.cpp src/store/seed_file.cpp src/store/text_files.cpp
   USES text report WINDOWS_USES platform)
 mur_layer(probes
   PORTABLE src/probes/probe_text.cpp

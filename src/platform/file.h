@@ -26,9 +26,8 @@ enum class FileMode {
   // (writing the record layout's stores).
   kUpdateExclusive,
   // Read and write, others may read but not write, created when absent,
-  // never truncated, every write appended at the end (writing the text
-  // layout).
-  kAppendDenyWrite,
+  // never truncated (writing the text layout).
+  kUpdateDenyWrite,
   // Read only, must exist; others may read, write and delete meanwhile, so
   // only an opener that does not share reading keeps it out (deciding what a
   // store holds, the probes).
@@ -60,7 +59,8 @@ DWORD OpenFileHandle(const wchar_t* path, FileMode mode, OpenerPatience* patienc
 DWORD FileSize(HANDLE file, std::uint64_t* size);
 
 // Writes all of `size` bytes with one write call at the current position
-// (the end, for kAppendDenyWrite); a write that puts fewer fails.
+// (a file opened for writing starts at its beginning); a write that puts
+// fewer fails.
 DWORD WriteBytes(HANDLE file, const void* data, std::size_t size, OpenerPatience* patience);
 
 // One read of up to `size` bytes at the current position; *got is the count

@@ -49,7 +49,7 @@ DWORD OpenFileHandle(const wchar_t* path, FileMode mode, OpenerPatience* patienc
   switch (mode) {
     case FileMode::kUpdateExclusive:
       break;
-    case FileMode::kAppendDenyWrite:
+    case FileMode::kUpdateDenyWrite:
       share = FILE_SHARE_READ;
       break;
     case FileMode::kReadShared:
@@ -70,14 +70,6 @@ DWORD OpenFileHandle(const wchar_t* path, FileMode mode, OpenerPatience* patienc
     });
   } while (opened != ERROR_SUCCESS && patience->WaitAgain(opened));
   if (opened != ERROR_SUCCESS) return opened;
-  if (mode == FileMode::kAppendDenyWrite) {
-    LARGE_INTEGER zero{};
-    if (!::SetFilePointerEx(file->get(), zero, nullptr, FILE_END)) {
-      const DWORD error = ::GetLastError();
-      file->reset();
-      return error;
-    }
-  }
   return ERROR_SUCCESS;
 }
 

@@ -14,91 +14,6 @@ using report::Event;
 // installer seeds, so that a store renamed by the application still reads.
 constexpr std::uint32_t kLongestReadableName = 4096;
 
-// What a store file holds, as far as a seeding needs to know: its size and,
-// when it is shorter than the seed, every byte of it.
-struct Look {
-  bool absent = false;
-  std::uint64_t size = 0;  // of the file, or of what was read when it is shorter than the seed
-  std::size_t read = 0;    // bytes of head read
-  char head[SeedBytes::kCapacity] = {};
-
-  std::string_view bytes() const { return {head, read}; }
-  FileState Of(std::string_view seed) const { return ClassifyFile(size, bytes(), seed); }
-};
-
-// Reads `size` bytes (fewer when the file ends first) from the current
-// position into `into`; *got is the count read.
-DWORD ReadUpTo(HANDLE file, char* into, std::size_t size, std::size_t* got, Seeding* seeding) {
-  *got = 0;
-  while (*got < size) {
-    std::uint32_t n = 0;
-    const DWORD read = platform::ReadBytes(file, into + *got, static_cast<std::uint32_t>(size - *got), &n,
-                                           &seeding->patience);
-    if (read != ERROR_SUCCESS) return read;
-    if (n == 0) break;
-    *got += n;
-  }
-  return ERROR_SUCCESS;
-}
-
-// Looks at the file through `file`, positioned at its start, for a seed of
-// `seed_size` bytes. When the file is shorter, the position is then its end.
-bool LookThrough(const wchar_t* path, HANDLE file, std::size_t seed_size, Seeding* seeding, Look* look) {
-  look->read = 0;
-  const DWORD sized = platform::FileSize(file, &look->size);
-  if (sized != ERROR_SUCCESS) return seeding->Failed(path, "size", sized);
-  if (look->size >= seed_size) return true;
-  // Read up to the seed's length: a file that grew meanwhile reads as long.
-  const DWORD read = ReadUpTo(file, look->head, seed_size, &look->read, seeding);
-  look->size = look->read;
-  return read == ERROR_SUCCESS || seeding->Failed(path, "read", read);
-}
-
-// Looks at the file at `path` through a shared open; an absent file is empty.
-bool LookAt(const wchar_t* path, std::size_t seed_size, Seeding* seeding, Look* look) {
-  UniqueHandle file;
-  const DWORD opened = platform::OpenFileHandle(path, FileMode::kReadShared, &seeding->patience, &file);
-  look->absent = opened == ERROR_FILE_NOT_FOUND;
-  if (look->absent) {
-    look->size = look->read = 0;
-    return true;
-  }
-  if (opened != ERROR_SUCCESS) return seeding->Failed(path, "open for reading", opened);
-  if (!LookThrough(path, file.get(), seed_size, seeding, look)) return false;
-  const DWORD closed = file.Close();
-  return closed == ERROR_SUCCESS || seeding->Failed(path, "close", closed);
-}
-
-// Tells an observer what a look found. Whether content is the whole seed or
-// the application's is read only for the observer: the seeding itself never
-// needs to know.
-void TellFound(const wchar_t* path, const Look& look, std::string_view seed, Seeding* seeding) {
-  if (!seeding->observer) return;
-  std::string_view state;
-  switch (look.Of(seed)) {
-    case FileState::kEmpty:
-      state = look.absent ? "absent" : "empty";
-      break;
-    case FileState::kCut:
-      state = "a seeding cut short";
-      break;
-    case FileState::kContent: {
-      state = "the application's content";
-      if (look.size == seed.size()) {
-        UniqueHandle file;
-        char bytes[SeedBytes::kCapacity];
-        std::size_t got = 0;
-        if (platform::OpenFileHandle(path, FileMode::kReadShared, &seeding->patience, &file) == ERROR_SUCCESS &&
-            ReadUpTo(file.get(), bytes, seed.size(), &got, seeding) == ERROR_SUCCESS &&
-            std::string_view(bytes, got) == seed)
-          state = "whole";
-      }
-      break;
-    }
-  }
-  report::Tell(seeding->observer, {Event::kFileFound, path, static_cast<std::int64_t>(look.size), 0, 0, state});
-}
-
 bool StorePath(std::wstring_view product_dir, std::wstring_view tail, text::Wide* path) {
   return path->Assign(product_dir) && path->Append(tail);
 }
@@ -106,7 +21,7 @@ bool StorePath(std::wstring_view product_dir, std::wstring_view tail, text::Wide
 DataStepResult SeedDataFile(StoreKind kind, const wchar_t* path, std::string_view name, Seeding* seeding) {
   const SeedBytes seed = DataFileSeed(kind, name);
   if (!path[0] || name.empty() || !seed.ok()) return {};
-  const SeedOutcome outcome = SeedRecordFile(path, seed.view(), seeding);
+  const SeedOutcome outcome = SeedFile(path, seed.view(), FileMode::kUpdateExclusive, seeding);
   return {outcome, outcome == SeedOutcome::kSeeded ? RecordLength(kind, name.size()) : 0};
 }
 
@@ -133,45 +48,6 @@ int RepairIndex(StoreKind kind, const wchar_t* data_path, const wchar_t* index_p
 
 }  // namespace
 
-SeedOutcome SeedRecordFile(const wchar_t* path, std::string_view seed, Seeding* seeding) {
-  if (!path[0] || seed.empty()) return SeedOutcome::kFailed;
-  Look look;
-  if (!LookAt(path, seed.size(), seeding, &look)) return SeedOutcome::kFailed;
-  TellFound(path, look, seed, seeding);
-  if (look.Of(seed) == FileState::kContent) return SeedOutcome::kAlreadyPresent;
-  // To be written: taken exclusively and looked at again, as another seeder
-  // may have been first.
-  UniqueHandle file;
-  const DWORD opened = platform::OpenFileHandle(path, FileMode::kUpdateExclusive, &seeding->patience, &file);
-  if (opened != ERROR_SUCCESS) {
-    seeding->Failed(path, "open for writing", opened);
-    return SeedOutcome::kFailed;
-  }
-  if (!LookThrough(path, file.get(), seed.size(), seeding, &look)) return SeedOutcome::kFailed;
-  const bool present = look.Of(seed) == FileState::kContent;
-  if (present) {
-    TellFound(path, look, seed, seeding);
-  } else {
-    // What the file lacks of the seed (all of it when the file is empty).
-    const std::size_t have = static_cast<std::size_t>(look.size);
-    const DWORD written =
-        platform::WriteBytes(file.get(), seed.data() + have, seed.size() - have, &seeding->patience);
-    if (written != ERROR_SUCCESS) {
-      seeding->Failed(path, "write", written);
-      return SeedOutcome::kFailed;
-    }
-    report::Tell(seeding->observer, {Event::kFileWritten, path, static_cast<std::int64_t>(seed.size() - have),
-                                     static_cast<std::int64_t>(have)});
-  }
-  const DWORD closed = file.Close();
-  if (closed != ERROR_SUCCESS) {
-    seeding->Failed(path, "close", closed);
-    return SeedOutcome::kFailed;
-  }
-  return present ? SeedOutcome::kAlreadyPresent : SeedOutcome::kSeeded;
-}
-
-
 DataStepResult SeedUserDataFile(const wchar_t* path, std::string_view name, Seeding* seeding) {
   return SeedDataFile(StoreKind::kUser, path, name, seeding);
 }
@@ -193,7 +69,7 @@ int SeedIndexFile(const wchar_t* path, std::uint32_t record_length, Seeding* see
     TellFound(path, index, seed.view(), seeding);
     return seeding->Failed(path, "finish an entry cut short for a record of another length", ERROR_INVALID_DATA);
   }
-  return SeedRecordFile(path, seed.view(), seeding) == SeedOutcome::kFailed ? 0 : 1;
+  return SeedFile(path, seed.view(), FileMode::kUpdateExclusive, seeding) == SeedOutcome::kFailed ? 0 : 1;
 }
 
 std::optional<std::uint32_t> ReadFirstRecordLength(const wchar_t* path, StoreKind kind, Seeding* seeding) {

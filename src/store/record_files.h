@@ -6,17 +6,12 @@
 #include <optional>
 #include <string_view>
 
-#include "store/seeding.h"
 #include "store/record_format.h"
+#include "store/seed_file.h"
+#include "store/seeding.h"
 #include "text/lead_bytes.h"
 
 namespace mur::store {
-
-enum class SeedOutcome {
-  kFailed,          // it could not be read, opened, written or closed cleanly
-  kAlreadyPresent,  // the file held content and was left untouched
-  kSeeded,          // the file was empty, absent or cut short and now holds the whole seed
-};
 
 struct DataStepResult {
   SeedOutcome outcome = SeedOutcome::kFailed;
@@ -33,12 +28,6 @@ DataStepResult SeedSectionDataFile(const wchar_t* path, std::string_view name,
 // already present) or 0; 0 also for a short index that begins like an entry
 // for a record of another length, which stays as it is.
 int SeedIndexFile(const wchar_t* path, std::uint32_t record_length, Seeding* seeding);
-
-// Seed-if-empty of one store file with `seed`, finishing a seeding that was
-// cut short. What the file holds is read with sharing; only when it is to be
-// written is it opened exclusively (created when absent), looked at again
-// through that handle, and given what it lacks of the seed in one write.
-SeedOutcome SeedRecordFile(const wchar_t* path, std::string_view seed, Seeding* seeding);
 
 // The length of the first record of an existing data file, read from its
 // bytes with sharing; nullopt when the file cannot be read or holds no whole

@@ -1,50 +1,12 @@
 #include "store/text_files.h"
 
-#include <cstdint>
-
+#include "store/seed_file.h"
 #include "store/store_name.h"
 #include "store/text_format.h"
 #include "text/buffer.h"
 
 namespace mur::store {
 namespace {
-
-using platform::FileMode;
-using platform::UniqueHandle;
-using report::Event;
-
-enum class Content { kNone, kSome, kUnknown };
-
-void TellFound(const wchar_t* path, std::string_view state, std::uint64_t size, Seeding* seeding) {
-  report::Tell(seeding->observer, {Event::kFileFound, path, static_cast<std::int64_t>(size), 0, 0, state});
-}
-
-// Whether the file at `path` holds a byte, read through a shared open.
-Content HoldsContent(const wchar_t* path, Seeding* seeding) {
-  UniqueHandle file;
-  const DWORD opened = platform::OpenFileHandle(path, FileMode::kReadShared, &seeding->patience, &file);
-  if (opened == ERROR_FILE_NOT_FOUND) {
-    TellFound(path, "absent", 0, seeding);
-    return Content::kNone;
-  }
-  if (opened != ERROR_SUCCESS) {
-    seeding->Failed(path, "open for reading", opened);
-    return Content::kUnknown;
-  }
-  std::uint64_t size = 0;
-  DWORD error = platform::FileSize(file.get(), &size);
-  std::string_view step = "size";
-  if (error == ERROR_SUCCESS) {
-    step = "close";
-    error = file.Close();
-  }
-  if (error != ERROR_SUCCESS) {
-    seeding->Failed(path, step, error);
-    return Content::kUnknown;
-  }
-  TellFound(path, size != 0 ? "content" : "empty", size, seeding);
-  return size != 0 ? Content::kSome : Content::kNone;
-}
 
 // Why IsValidTextName refuses `name`.
 std::string_view TextNameProblem(std::string_view name, const text::LeadBytes& leads) {
@@ -55,33 +17,9 @@ std::string_view TextNameProblem(std::string_view name, const text::LeadBytes& l
 }  // namespace
 
 int SeedTextFile(const wchar_t* path, std::string_view line_template, std::string_view name, Seeding* seeding) {
-  switch (HoldsContent(path, seeding)) {
-    case Content::kSome:
-      return 1;
-    case Content::kUnknown:
-      return 0;
-    case Content::kNone:
-      break;
-  }
-  // To be written: looked at again through the writing handle, as another
-  // seeder may have been first.
-  UniqueHandle file;
-  const DWORD opened = platform::OpenFileHandle(path, FileMode::kAppendDenyWrite, &seeding->patience, &file);
-  if (opened != ERROR_SUCCESS) return seeding->Failed(path, "open for writing", opened);
-  std::uint64_t size = 0;
-  const DWORD sized = platform::FileSize(file.get(), &size);
-  if (sized != ERROR_SUCCESS) return seeding->Failed(path, "size", sized);
-  if (size == 0) {
-    text::Bytes line;
-    if (!TextSeedLine(line_template, name, &line)) return seeding->Failed(path, "make the line", ERROR_NOT_ENOUGH_MEMORY);
-    const DWORD written = platform::WriteBytes(file.get(), line.data(), line.size(), &seeding->patience);
-    if (written != ERROR_SUCCESS) return seeding->Failed(path, "write", written);
-    report::Tell(seeding->observer, {Event::kFileWritten, path, static_cast<std::int64_t>(line.size()), 0});
-  } else {
-    TellFound(path, "content", size, seeding);
-  }
-  const DWORD closed = file.Close();
-  return closed == ERROR_SUCCESS ? 1 : seeding->Failed(path, "close", closed);
+  text::Bytes line;
+  if (!TextSeedLine(line_template, name, &line)) return seeding->Failed(path, "make the line", ERROR_NOT_ENOUGH_MEMORY);
+  return SeedFile(path, line.view(), platform::FileMode::kUpdateDenyWrite, seeding) == SeedOutcome::kFailed ? 0 : 1;
 }
 
 int SeedTextStore(TextStore store, std::wstring_view product_dir, std::string_view name,

@@ -10,11 +10,13 @@ namespace mur::store {
 
 enum class TextStore { kUser, kSection };
 
-// Seed-if-empty of one text file. Whether it holds content is read with
-// sharing; an empty or absent file is then opened for reading and writing,
-// created when absent, never truncated, writes appended, others may read but
-// not write, and given the line in one write. Any content leaves the file
-// alone (1). Returns 1 or 0.
+// Seed-if-empty of one text file with the layout's line for `name`,
+// finishing a line that a seeding left cut short (a file holding a strict
+// beginning of exactly that line); any other content leaves the file alone
+// (1). What the file holds is read with sharing; a file to be written is then
+// opened for reading and writing, created when absent, never truncated,
+// others may read but not write, looked at again through that handle, and
+// given what it lacks in one write after what it holds. Returns 1 or 0.
 int SeedTextFile(const wchar_t* path, std::string_view line_template, std::string_view name, Seeding* seeding);
 
 // The export flow for one store under `product_dir` (UTF-16), with the name

@@ -116,6 +116,37 @@ TEST(ResilientStores, OnlyABeginningOfThisSeedIsFinished) {
   }
 }
 
+// The text layout's line, cut anywhere, is finished by a call with the same
+// name; a beginning of another name's line, or more than a line, stays as it
+// is, and the file counts as holding content (1).
+TEST(ResilientStores, ACutTextLineIsFinishedAndOnlyThat) {
+  for (const TextStore* store : kTextStores) {
+    SCOPED_TRACE(store->export_name);
+    const std::string line = store->line("abc"), other = store->line("abd");
+    struct Case {
+      std::string why;
+      std::string before;
+      std::string after;
+    };
+    std::vector<Case> cases;
+    for (std::size_t k = 1; k < line.size(); ++k)
+      cases.push_back({"cut to " + std::to_string(k), line.substr(0, k), line});
+    const std::size_t differs = line.find("abc") + 2;
+    cases.push_back({"another name's line cut after its first difference", other.substr(0, differs + 1),
+                     other.substr(0, differs + 1)});
+    cases.push_back({"the line without its LF and with something else", line.substr(0, line.size() - 1) + "x",
+                     line.substr(0, line.size() - 1) + "x"});
+    cases.push_back({"the line and more", line + "x", line + "x"});
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.why);
+      ScratchDir dir;
+      WriteAll(dir.data(store->file), c.before);
+      EXPECT_EQ(1, Seed(Mur(), store->export_name, dir.path(), "abc"));
+      EXPECT_EQ(c.after, ReadAll(dir.data(store->file)));
+    }
+  }
+}
+
 // A name whose last byte is a lead byte of the code page, with nothing after
 // it, would swallow the separator after it; where the code page has lead
 // bytes it is refused and nothing is created. In 1252 the byte is a letter.
