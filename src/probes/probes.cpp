@@ -18,12 +18,15 @@ constexpr std::size_t kReadBlockSize = 256 * 1024;
 // in blocks of up to kReadBlockSize, until Feed() answers false or the file
 // ends. ERROR_SUCCESS when at least one byte was read and every read that
 // the scan needed succeeded; ERROR_HANDLE_EOF when the file is empty;
-// otherwise the error of the open, the read or the close.
+// otherwise the error of the open, the read or the close. With `size`, the
+// opened file's size goes there (it stays as it was when unknown).
 template <class Scan>
-DWORD ReadFileText(const wchar_t* path, platform::OpenerPatience* patience, Scan* scan) {
+DWORD ReadFileText(const wchar_t* path, platform::OpenerPatience* patience, Scan* scan, std::int64_t* size) {
   platform::UniqueHandle file;
   const DWORD opened = platform::OpenFileHandle(path, platform::FileMode::kReadShared, patience, &file);
   if (opened != ERROR_SUCCESS) return opened;
+  std::uint64_t bytes = 0;
+  if (size && platform::FileSize(file.get(), &bytes) == ERROR_SUCCESS) *size = static_cast<std::int64_t>(bytes);
   text::Bytes block;
   if (!block.Resize(kReadBlockSize)) return ERROR_NOT_ENOUGH_MEMORY;
   bool any = false;
@@ -50,16 +53,9 @@ DWORD ScanProductFile(std::wstring_view product_dir, std::wstring_view tail, con
   text::Wide path;
   if (!path.Append(product_dir) || !path.Append(tail)) return ERROR_NOT_ENOUGH_MEMORY;
   platform::OpenerPatience patience;
-  const DWORD read = ReadFileText(path.c_str(), &patience, scan);
-  if (observer) {
-    std::int64_t size = -1;  // unknown: the file could not be opened
-    platform::UniqueHandle file;
-    std::uint64_t bytes = 0;
-    if (platform::OpenFileHandle(path.c_str(), platform::FileMode::kReadShared, &patience, &file) == ERROR_SUCCESS &&
-        platform::FileSize(file.get(), &bytes) == ERROR_SUCCESS)
-      size = static_cast<std::int64_t>(bytes);
-    report::Tell(observer, {Event::kProbeRead, path.view(), size, 0, read});
-  }
+  std::int64_t size = -1;  // unknown: the file could not be opened
+  const DWORD read = ReadFileText(path.c_str(), &patience, scan, observer ? &size : nullptr);
+  report::Tell(observer, {Event::kProbeRead, path.view(), size, 0, read});
   return read;
 }
 
