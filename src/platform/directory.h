@@ -9,10 +9,11 @@
 // returns a Win32 error code
 // (ERROR_SUCCESS on success); every handle is owned by a UniqueHandle.
 //
-// An entry can vanish between a listing and an open: a relative open then
-// answers ERROR_FILE_NOT_FOUND when no entry has the name any more, and
-// ERROR_DELETE_PENDING when the entry is there but already being deleted (the
-// status that Win32 would report as ERROR_ACCESS_DENIED, like a refusal).
+// An entry can vanish between a listing and an open: OpenChildDirectory and
+// DeleteChildFile then answer ERROR_FILE_NOT_FOUND when no entry has the name
+// any more, and ERROR_DELETE_PENDING when the entry is there but already being
+// deleted (the status that Win32 would report as ERROR_ACCESS_DENIED, like a
+// refusal).
 #pragma once
 
 #include <windows.h>

@@ -29,7 +29,7 @@ bool OpenerPatience::WaitAgain(DWORD error) {
   if (spent >= kBudgetMs) return false;
   const DWORD left = kBudgetMs - spent;
   ::Sleep(step_ms_ < left ? step_ms_ : left);
-  if (step_ms_ < kLongestStepMs) step_ms_ = step_ms_ * 2 < kLongestStepMs ? step_ms_ * 2 : kLongestStepMs;
+  step_ms_ = step_ms_ * 2 < kLongestStepMs ? step_ms_ * 2 : kLongestStepMs;
   return true;
 }
 
@@ -69,8 +69,7 @@ DWORD OpenFileHandle(const wchar_t* path, FileMode mode, OpenerPatience* patienc
       return ERROR_SUCCESS;
     });
   } while (opened != ERROR_SUCCESS && patience->WaitAgain(opened));
-  if (opened != ERROR_SUCCESS) return opened;
-  return ERROR_SUCCESS;
+  return opened;
 }
 
 DWORD FileSize(HANDLE file, std::uint64_t* size) {

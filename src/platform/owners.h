@@ -24,7 +24,6 @@ class Owners {
   ~Owners() { Truncate(0); }
 
   std::size_t size() const { return items_.size(); }
-  bool empty() const { return items_.empty(); }
   Pointer operator[](std::size_t i) const { return items_[i]; }
   Pointer back() const { return items_[items_.size() - 1]; }
 
@@ -39,7 +38,7 @@ class Owners {
   }
   // Hands the last handle back to an owner of its own, which closes it.
   Owner Pop() {
-    Owner last(items_[items_.size() - 1]);
+    Owner last(back());
     items_.Truncate(items_.size() - 1);
     return last;
   }

@@ -256,6 +256,11 @@ struct ItemSizes {
   DWORD data = 0;
 };
 
+// A FILETIME as the clock the copy compares (the seam may coarsen it).
+std::uint64_t ClockTime(const FILETIME& t) {
+  return seam::Clock((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+}
+
 DWORD QueryInfo(HKEY key, KeyState* state, ItemSizes* sizes) {
   unsigned long armed = 0;
   if (seam::Tripped(seam::kRegQueryInfoKey, &armed)) return armed;
@@ -264,7 +269,7 @@ DWORD QueryInfo(HKEY key, KeyState* state, ItemSizes* sizes) {
       ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &state->subkeys, sizes ? &sizes->subkey_name : nullptr,
                          nullptr, &state->values, sizes ? &sizes->value_name : nullptr,
                          sizes ? &sizes->data : nullptr, nullptr, &written);
-  state->last_write = seam::Clock((static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime);
+  state->last_write = ClockTime(written);
   return static_cast<DWORD>(result);
 }
 
@@ -277,7 +282,7 @@ DWORD QueryKeyState(HKEY key, KeyState* state) { return QueryInfo(key, state, nu
 std::uint64_t ReadClock() {
   FILETIME now;
   ::GetSystemTimeAsFileTime(&now);
-  return seam::Clock((static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
+  return ClockTime(now);
 }
 
 void WaitForClock() {

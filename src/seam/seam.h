@@ -27,7 +27,7 @@ enum Op : int {
   kFileSize,
   kWriteFile,
   kReadFile,
-  kCloseHandle,    // the close of a file's or a directory's handle
+  kCloseHandle,    // the close of a file's, a directory's or a watch event's handle (HandleTraits::Close)
   kWaitForOpener,  // one wait before an open, a read or a write that another opener refused is
                    // tried again; an armed wait is not made, and the refusal stands
   // Directory tree removal (platform/directory.h).
