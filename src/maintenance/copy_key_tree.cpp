@@ -73,9 +73,8 @@ class CreatedKeys {
       Tell(report::Event::kKeyUndone, keys_[i]);
       platform::DeleteKey(keys_[i]);
     }
-    CloseAll();
+    keys_.Truncate(0);
   }
-  void CloseAll() { keys_.Truncate(0); }
 
  private:
   // Tells the observer about `key` by its full name, asked only for it.
@@ -103,10 +102,6 @@ class CopiedTree {
     std::size_t end;  // one past the last key below it
     bool deleted;
   };
-
-  CopiedTree() = default;
-  CopiedTree(const CopiedTree&) = delete;
-  CopiedTree& operator=(const CopiedTree&) = delete;
 
   std::size_t size() const { return keys_.size(); }
   Key& operator[](std::size_t i) { return keys_[i]; }
@@ -177,7 +172,8 @@ class CopyStack {
   std::size_t size() const { return frames_.size(); }
   CopyFrame& top() { return frames_[frames_.size() - 1]; }
   // Takes `frame` on top, and over the handles of the owners given; false
-  // when memory runs out (those handles are then closed).
+  // when memory runs out (the handles are then closed, or left with their
+  // owners when the frame itself found no room).
   [[nodiscard]] bool Push(CopyFrame frame, UniqueKey* owned_source = nullptr,
                           UniqueKey* owned_destination = nullptr) {
     frame.owned_at = owned_.size();
@@ -474,24 +470,6 @@ DWORD CopyTree(HKEY source, HKEY destination, bool destination_created, CreatedK
       return ERROR_NOT_ENOUGH_MEMORY;
   }
   return kSuccess;
-}
-
-// Whether `key`, opened as itself, answers `matches` (a callable taking a key
-// and a bool* and returning an error code), or, when it is a link key
-// (*through_link), whether the key it leads to, however its name spells it,
-// does. A key that is no link, or a link that leads nowhere, answers alone.
-template <class Matches>
-DWORD MatchItselfOrTarget(HKEY key, Matches matches, bool* matched, bool* through_link) {
-  *matched = *through_link = false;
-  DWORD result = matches(key, matched);
-  if (result != kSuccess || *matched) return result;
-  UniqueKey target;
-  result = platform::OpenLinkTarget(key, KeyAccess::kInspect, &target);
-  // No link, one that leads nowhere, or a key deleted meanwhile.
-  if (result == ERROR_FILE_NOT_FOUND || result == ERROR_KEY_DELETED) return kSuccess;
-  if (result != kSuccess) return result;
-  *through_link = true;
-  return matches(target.get(), matched);
 }
 
 // The longest leading part of `path` short of the whole, each such part
@@ -805,6 +783,7 @@ DWORD CreateMissing(UniqueKey* key, std::wstring_view missing, CreatedKeys* crea
 // between the two opens, is refused with ERROR_INVALID_PARAMETER before
 // anything is written.
 DWORD MatchSourceEnd(HKEY unfollowed, std::wstring_view followed_name, bool* same_key) {
+  *same_key = false;
   text::Wide name;
   const auto names_it = [&name, followed_name](HKEY candidate, bool* matched) {
     const DWORD result = platform::QueryKeyName(candidate, &name);
@@ -812,10 +791,19 @@ DWORD MatchSourceEnd(HKEY unfollowed, std::wstring_view followed_name, bool* sam
                Relate(name.view(), followed_name, platform::UpcaseKeyNameUnit, nullptr) == KeyRelation::kSame;
     return result;
   };
-  bool matched = false, through_link = false;
-  const DWORD result = MatchItselfOrTarget(unfollowed, names_it, &matched, &through_link);
+  bool matched = false;
+  DWORD result = names_it(unfollowed, &matched);
+  if (result != kSuccess || matched) {
+    *same_key = matched;
+    return result;
+  }
+  UniqueKey target;
+  result = platform::OpenLinkTarget(unfollowed, KeyAccess::kInspect, &target);
+  // No link, one that leads nowhere, or a key deleted meanwhile.
+  if (result == ERROR_FILE_NOT_FOUND || result == ERROR_KEY_DELETED) return ERROR_INVALID_PARAMETER;
   if (result != kSuccess) return result;
-  *same_key = matched && !through_link;
+  result = names_it(target.get(), &matched);
+  if (result != kSuccess) return result;
   return matched ? kSuccess : ERROR_INVALID_PARAMETER;
 }
 

@@ -62,8 +62,8 @@ struct Frame {
 // closes what is left, deepest first, when destroyed.
 class DirectoryStack {
  public:
-  // With `keep_paths` (an observed walk), each frame's path is kept for
-  // PathOf, starting from `base`, the path of the bottom frame.
+  // Keeps each frame's path for PathOf (an observed walk), starting from
+  // `base`, the path of the bottom frame.
   void KeepPaths(std::wstring_view base) {
     keep_paths_ = path_.Assign(base);
     base_size_ = base.size();
@@ -90,7 +90,7 @@ class DirectoryStack {
     const std::size_t at = blocks_.size();
     if (!blocks_.Resize(at + bytes / sizeof(std::uint64_t))) return false;
     Frame frame{};
-    frame.path_size = keep_paths_ ? PathOf(name).size() : 0;
+    frame.path_size = PathOf(name).size();
     frame.block_at = at;
     frame.block_bytes = bytes;
     frame.can_delete = can_delete;
@@ -162,7 +162,7 @@ struct Removal {
     if (code == ERROR_SUCCESS) code = error;
     report::Tell(observer, {report::Event::kEntryKept, path, 0, 0, error, why});
   }
-  // The whole call is refused before anything is touched.
+  // The call ends at the top, with nothing below it taken.
   int Refused(std::wstring_view path, std::string_view why, DWORD error) {
     Kept(path, why, error);
     return 0;
