@@ -28,9 +28,7 @@ int SeedStore(Layout layout, store::StoreKind kind, const char* product_dir, con
     const int seeded =
         layout == Layout::kRecord
             ? store::SeedRecordStore(kind, dir, NarrowArg(name), leads, &seeding)
-            : store::SeedTextStore(kind == store::StoreKind::kUser ? store::TextStore::kUser
-                                                                   : store::TextStore::kSection,
-                                   dir, NarrowArg(name), leads, &seeding);
+            : store::SeedTextStore(kind, dir, NarrowArg(name), leads, &seeding);
     *code = seeded == 1 ? ERROR_SUCCESS : seeding.code;
     return seeded;
   });
@@ -54,12 +52,10 @@ int ReadVersion(const char* product_dir, const Observer* observer, DWORD* code) 
 int ClassifyQuoting(const char* command, const Observer* observer, DWORD* code) {
   const std::string_view text = NarrowArg(command);
   const text::LeadBytes leads = platform::SystemLeadBytes();
-  if (observer) {
-    const maintenance::QuotePositions quotes = maintenance::FindQuotes(text, leads);
-    report::Tell(observer, {report::Event::kQuotes, {}, quotes.first, quotes.last});
-  }
+  const maintenance::QuotePositions quotes = maintenance::FindQuotes(text, leads);
+  report::Tell(observer, {report::Event::kQuotes, {}, quotes.first, quotes.last});
   *code = ERROR_SUCCESS;
-  return Told(observer, maintenance::QuotingClass(text, leads), *code);
+  return Told(observer, maintenance::QuotingClass(quotes, text.size()), *code);
 }
 
 int RemoveTree(const char* directory, const Observer* observer, DWORD* code) {

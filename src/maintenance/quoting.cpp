@@ -11,11 +11,14 @@ QuotePositions FindQuotes(std::string_view command, const text::LeadBytes& leads
 }
 
 int QuotingClass(std::string_view command, const text::LeadBytes& leads) {
-  const QuotePositions quotes = FindQuotes(command, leads);
+  return QuotingClass(FindQuotes(command, leads), command.size());
+}
+
+int QuotingClass(const QuotePositions& quotes, std::size_t size) {
   const bool opening = quotes.first == static_cast<long long>(kOpeningQuoteIndex);
   // Positions as signed numbers: "none" is -1, and so is the empty command's
   // last index.
-  const bool closing = quotes.last == static_cast<long long>(command.size()) - 1;
+  const bool closing = quotes.last == static_cast<long long>(size) - 1;
   if (opening) return closing ? 1 : 2;
   return closing ? 3 : 4;
 }

@@ -24,5 +24,7 @@ QuotePositions FindQuotes(std::string_view command, const text::LeadBytes& leads
 // double quote, as the last byte (for the empty command, -1 == -1 holds).
 // Both searches step over double-byte characters.
 int QuotingClass(std::string_view command, const text::LeadBytes& leads);
+// The same, from the quotes FindQuotes found in a command of `size` bytes.
+int QuotingClass(const QuotePositions& quotes, std::size_t size);
 
 }  // namespace mur::maintenance

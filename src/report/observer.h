@@ -17,8 +17,8 @@ enum class Event {
   kFileWritten,  // number: bytes written; second: at which offset
   kFileFailed,   // text: the step that failed; code
   kIndexFrom,    // number: the length of the record found in the data file (an index to be given)
-  // Probes. path: the file.
-  kProbeRead,    // number: its size; code: why it could not be read, when it could not
+  // Probes.
+  kProbeRead,    // path: the file; number: its size (-1: not opened); code: why it could not be read, when it could not
   kKeyFound,     // number: the key's byte offset; second: its line (from 1); text: what follows it
   kNoKey,        // text: why there is no value
   // Quoting. number: the first quote's index; second: the last one's (-1: none).

@@ -22,11 +22,11 @@ int SeedTextFile(const wchar_t* path, std::string_view line_template, std::strin
   return SeedFile(path, line.view(), platform::FileMode::kUpdateDenyWrite, seeding) == SeedOutcome::kFailed ? 0 : 1;
 }
 
-int SeedTextStore(TextStore store, std::wstring_view product_dir, std::string_view name,
+int SeedTextStore(StoreKind kind, std::wstring_view product_dir, std::string_view name,
                   const text::LeadBytes& leads, Seeding* seeding) {
   if (product_dir.empty()) return seeding->Refused("the product directory is empty");
   if (!IsValidTextName(name, leads)) return seeding->Refused(TextNameProblem(name, leads));
-  const bool user = store == TextStore::kUser;
+  const bool user = kind == StoreKind::kUser;
   text::Wide path;
   if (!path.Assign(product_dir) || !path.Append(user ? L"\\data\\user10" : L"\\data\\section10"))
     return seeding->Failed(product_dir, "build the store's path", ERROR_NOT_ENOUGH_MEMORY);

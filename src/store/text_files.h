@@ -3,12 +3,11 @@
 
 #include <string_view>
 
+#include "store/record_format.h"
 #include "store/seeding.h"
 #include "text/lead_bytes.h"
 
 namespace mur::store {
-
-enum class TextStore { kUser, kSection };
 
 // Seed-if-empty of one text file with the layout's line for `name`,
 // finishing a line that a seeding left cut short (a file holding a strict
@@ -22,7 +21,7 @@ int SeedTextFile(const wchar_t* path, std::string_view line_template, std::strin
 // The export flow for one store under `product_dir` (UTF-16), with the name
 // as narrow bytes in the code page whose lead bytes are `leads`. Returns 1
 // or 0; seeding->code is the error that decided a 0.
-int SeedTextStore(TextStore store, std::wstring_view product_dir, std::string_view name,
+int SeedTextStore(StoreKind kind, std::wstring_view product_dir, std::string_view name,
                   const text::LeadBytes& leads, Seeding* seeding);
 
 }  // namespace mur::store

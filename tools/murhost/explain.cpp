@@ -6,7 +6,6 @@
 #include <string>
 
 #include "exports/operations.h"
-#include "mur_exports.h"
 #include "murhost/args.h"
 
 namespace murhost {
@@ -171,14 +170,21 @@ int Explain(const std::string& export_name, const std::vector<std::string>& a, b
     mur::exports::SeedStore(s.layout, s.kind, Text(a[0]), Text(a[1]), &observer, &code);
     return 0;
   }
-  if (export_name == "MUR_GetAccessMode" || export_name == "MUR_GetVersion" || export_name == "MUR_RemoveFiles" ||
-      export_name == "MUR_CheckDoubleQuotation") {
+  // The exports of one text argument.
+  struct OneText {
+    const char* name;
+    int (*run)(const char* text, const mur::report::Observer* observer, DWORD* code);
+  };
+  static const OneText kOneText[] = {
+      {"MUR_GetAccessMode", mur::exports::ReadAccessMode},
+      {"MUR_GetVersion", mur::exports::ReadVersion},
+      {"MUR_RemoveFiles", mur::exports::RemoveTree},
+      {"MUR_CheckDoubleQuotation", mur::exports::ClassifyQuoting},
+  };
+  for (const OneText& e : kOneText) {
+    if (export_name != e.name) continue;
     if (const int bad = count(1)) return bad;
-    const char* arg = Text(a[0]);
-    if (export_name == "MUR_GetAccessMode") mur::exports::ReadAccessMode(arg, &observer, &code);
-    if (export_name == "MUR_GetVersion") mur::exports::ReadVersion(arg, &observer, &code);
-    if (export_name == "MUR_RemoveFiles") mur::exports::RemoveTree(arg, &observer, &code);
-    if (export_name == "MUR_CheckDoubleQuotation") mur::exports::ClassifyQuoting(arg, &observer, &code);
+    e.run(Text(a[0]), &observer, &code);
     return 0;
   }
   if (export_name == "MUR_CopyRegistarInfo") {

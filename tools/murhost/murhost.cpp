@@ -17,7 +17,6 @@
 #include <io.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
