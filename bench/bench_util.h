@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace murbench {
@@ -16,6 +17,12 @@ inline double Now() {
   return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
 }
 
+// The median of `v` (the upper one of an even count).
+inline double MedianOf(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
 // Median time of `work` over `runs` runs; `prepare` runs untimed before each.
 inline double Median(int runs, const std::function<void()>& prepare, const std::function<void()>& work) {
   std::vector<double> t;
@@ -25,8 +32,7 @@ inline double Median(int runs, const std::function<void()>& prepare, const std::
     work();
     t.push_back(Now() - start);
   }
-  std::sort(t.begin(), t.end());
-  return t[t.size() / 2];
+  return MedianOf(std::move(t));
 }
 
 }  // namespace murbench

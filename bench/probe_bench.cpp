@@ -7,26 +7,17 @@
 #include <windows.h>
 #include <psapi.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "mur.h"
 
 namespace {
 
 constexpr DWORD kSize = 64u << 20;
 using ProbeFn = decltype(&MUR_GetAccessMode);
-
-double Now() {
-  LARGE_INTEGER f, c;
-  ::QueryPerformanceFrequency(&f);
-  ::QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
 
 // Comment lines, then the key near the end; written a line at a time so that
 // making the file does not itself raise the process's peak memory.
@@ -105,29 +96,25 @@ int main(int argc, char** argv) {
   constexpr DWORD kPlainBlock = 64u << 10, kProbeBlock = 256u << 10;
   std::vector<double> ratios, own_ratios, ours, plain;
   for (int round = 0; round < kRounds; ++round) {
-    double start = Now();
+    double start = murbench::Now();
     sink = sink + BareRead(path, kPlainBlock);
-    const double plain_round = Now() - start;
-    start = Now();
+    const double plain_round = murbench::Now() - start;
+    start = murbench::Now();
     sink = sink + BareRead(path, kProbeBlock);
-    const double own_round = Now() - start;
-    start = Now();
+    const double own_round = murbench::Now() - start;
+    start = murbench::Now();
     result = probe(dir.c_str());
-    const double ours_round = Now() - start;
+    const double ours_round = murbench::Now() - start;
     ratios.push_back(ours_round / plain_round);
     own_ratios.push_back(ours_round / own_round);
     ours.push_back(ours_round);
     plain.push_back(plain_round);
   }
-  auto median = [](std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-  };
-  const double ratio = median(ratios);
+  const double ratio = murbench::MedianOf(ratios);
   std::printf("  MUR_GetAccessMode on a 64 MiB file: %.1f ms, a bare ReadFile loop (64 KiB buffer) %.1f ms: "
               "ratio %.2f (median of %d rounds; limit 1.1); access mode %d\n",
-              median(ours) * 1e3, median(plain) * 1e3, ratio, kRounds, result);
+              murbench::MedianOf(ours) * 1e3, murbench::MedianOf(plain) * 1e3, ratio, kRounds, result);
   std::printf("    against a ReadFile loop with the probe's own 256 KiB block: ratio %.2f (what the search adds)\n",
-              median(own_ratios));
+              murbench::MedianOf(own_ratios));
   return ratio <= 1.1 && result == 2 ? 0 : 1;
 }

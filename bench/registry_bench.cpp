@@ -113,8 +113,7 @@ Paired MeasurePaired(int rounds, const std::function<void()>& prepare, const std
     }
     r.push_back(a.back() / b.back());
   }
-  for (auto* v : {&a, &b, &r}) std::sort(v->begin(), v->end());
-  return {a[a.size() / 2], b[b.size() / 2], r[r.size() / 2]};
+  return {murbench::MedianOf(a), murbench::MedianOf(b), murbench::MedianOf(r)};
 }
 
 // The handles this process holds right now, as the system lists them; -1

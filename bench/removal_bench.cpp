@@ -140,11 +140,7 @@ int main(int argc, char** argv) {
     ratios.push_back(a / b);
     if (std::getenv("MURBENCH_ROUNDS")) std::printf("    round %d: %.1f ms / %.1f ms\n", round, a * 1e3, b * 1e3);
   }
-  auto median = [](std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-  };
-  const double ours = median(ours_t), floor = median(floor_t), ratio = median(ratios);
+  const double ours = murbench::MedianOf(ours_t), floor = murbench::MedianOf(floor_t), ratio = murbench::MedianOf(ratios);
   const double cmd = murbench::Median(3, build, [&] {
     RunAndWait(nullptr, "cmd.exe /c rmdir /s /q \"" + root + "\"");
   });
