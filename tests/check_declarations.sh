@@ -94,7 +94,7 @@ inno_declarations() {
   }
   collecting { decl = decl " " trim($0) }
   /^(function|procedure)[ \t]+MUR_/ {
-    if (collecting && decl != trim($0)) print "UNREADABLE " decl
+    if (collecting) print "UNREADABLE " decl
     decl = trim($0); collecting = 1
   }
   collecting && decl ~ "external[ \t]+" q "[^" q "]*" q "[ \t]*;" { declaration(decl); collecting = 0 }

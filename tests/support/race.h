@@ -31,19 +31,6 @@ class Background {
   std::thread thread_;
 };
 
-// Waits up to ten seconds until `op` has been called `calls` times since the
-// seam was last reset; false when it was not. A delayed call is counted when
-// its delay has passed, as it goes on.
-inline bool WaitForCalls(seam::Op op, int calls) {
-  for (int i = 0; i < 1000; ++i) {
-    if (Seam::Calls(op) >= calls) return true;
-    ::Sleep(10);
-  }
-  return false;
-}
-
-inline bool FirstCallOf(seam::Op op) { return WaitForCalls(op, 1); }
-
 // Looks every few milliseconds, for up to `timeout_ms`, whether `reached()`
 // holds; false when it never did.
 template <class Reached>

@@ -20,16 +20,6 @@ struct Seam {
   static void ArmNamed(seam::Op op, const wchar_t* name, DWORD error) {
     MUR_SEAM(MURSeam_ArmNamed)(op, name, error);
   }
-  // Every call of `op` waits `milliseconds` first (0: no wait).
-  static void Delay(seam::Op op, DWORD milliseconds) { MUR_SEAM(MURSeam_Delay)(op, milliseconds); }
-  // Only call number `nth` of `op` waits `milliseconds` first (0: no wait).
-  static void DelayCall(seam::Op op, int nth, DWORD milliseconds) {
-    MUR_SEAM(MURSeam_DelayCall)(op, nth, milliseconds);
-  }
-  // Every call of `op` on `name` (or a path ending in it) waits first.
-  static void DelayNamed(seam::Op op, const wchar_t* name, DWORD milliseconds) {
-    MUR_SEAM(MURSeam_DelayNamed)(op, name, milliseconds);
-  }
   // Call `nth` of `op` signals `reached`, then waits for `release` first.
   static void Pause(seam::Op op, int nth, HANDLE reached, HANDLE release) {
     MUR_SEAM(MURSeam_Pause)(op, nth, reached, release);
@@ -45,8 +35,6 @@ struct Seam {
   static void Reset() { MUR_SEAM(MURSeam_Reset)(); }
   static int Calls(seam::Op op) { return MUR_SEAM(MURSeam_Calls)(op); }
   static int LiveHandles() { return MUR_SEAM(MURSeam_LiveHandles)(); }
-  // The most handles the library held at once since the last Arm or Reset.
-  static int PeakHandles() { return MUR_SEAM(MURSeam_PeakHandles)(); }
 };
 
 // Resets the seam before and after each test.

@@ -27,12 +27,12 @@ struct Layout {
 };
 
 std::vector<std::pair<std::string, std::string>> UserRecords(const std::string& name) {
-  return {{"UserInfo.Data", Header() + UserRecord(name)},
-          {"UserInfo.ID", Index(static_cast<std::uint32_t>(UserRecord(name).size()))}};
+  return {{kUserRecords.data_file, Seeded(kUserRecords, name)},
+          {kUserRecords.index_file, SeededIndex(kUserRecords, name)}};
 }
 std::vector<std::pair<std::string, std::string>> SectionRecords(const std::string& name) {
-  return {{"SectionInfo.Data", Header() + SectionRecord(name)},
-          {"SectionInfo.ID", Index(static_cast<std::uint32_t>(SectionRecord(name).size()))}};
+  return {{kSectionRecords.data_file, Seeded(kSectionRecords, name)},
+          {kSectionRecords.index_file, SeededIndex(kSectionRecords, name)}};
 }
 std::vector<std::pair<std::string, std::string>> UserText(const std::string& name) {
   return {{kUserText.file, UserLine(name)}};
